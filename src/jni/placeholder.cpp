@@ -1,0 +1,1 @@
+// Placeholder until the JNI boundary lands.

@@ -1,0 +1,153 @@
+#include "pivot/cross_tab.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "pivot/labels.h"
+#include "render/grid_frame.h"
+
+namespace tabulon {
+
+int split(std::string_view text, std::string_view delimiter, std::vector<std::string>& items) {
+  items.clear();
+  if (text.empty()) return 0;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t hit = text.find(delimiter, start);
+    if (hit == std::string_view::npos) break;
+    items.emplace_back(text.substr(start, hit - start));
+    start = hit + delimiter.size();
+  }
+  // The last item loses bytes from its end while it holds a CR or LF
+  // anywhere: cutting just after the first CR/LF gives the same result.
+  std::string_view last = text.substr(start);
+  std::size_t lineBreak = last.find_first_of("\r\n");
+  if (lineBreak != std::string_view::npos) last = last.substr(0, lineBreak);
+  items.emplace_back(last);
+  return static_cast<int>(items.size());
+}
+
+int findSeparatorColumn(const Row& header, std::string_view separate) {
+  for (std::size_t i = header.size(); i-- > 0;) {
+    if (header[i] == separate) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+CrossTab::CrossTab() {
+  measureDimension_ = root.getOrAddChild(kMeasureDimension);
+  columnDimension_ = root.getOrAddChild(kColumnDimension);
+  columnHeader_ = root.getOrAddChild(kColumnHeader);
+  rowDimension_ = root.getOrAddChild(kRowDimension);
+}
+
+void CrossTab::setSumOption(std::string_view word) {
+  if (word == "SumNone") sumOption = 0;
+  else if (word == "SumIncRow") sumOption = 1;
+  else if (word == "SumIncCol") sumOption = 2;
+  else if (word == "SumIncRowCol") sumOption = 3;
+}
+
+void CrossTab::setSumPos(std::string_view word) {
+  if (word == "SumFirst") sumPos = 0;
+  else if (word == "SumLast") sumPos = 1;
+}
+
+void CrossTab::resetTree() {
+  // The skeleton is created once by the constructor; resetting empties it.
+  measureDimension_->clearChildren();
+  columnDimension_->clearChildren();
+  columnHeader_->clearChildren();
+  rowDimension_->clearChildren();
+}
+
+void CrossTab::parseText(std::string_view text) {
+  rows.clear();
+  std::vector<std::string> lines;
+  split(text, "\n", lines);
+  std::string delimiter = "\t";
+  std::vector<std::string> fields;
+  for (const std::string& line : lines) {
+    if (line.empty()) continue;
+    split(line, delimiter, fields);
+    if (fields.size() < 2 && line.size() > 10) {
+      std::vector<std::string> commaFields;
+      if (split(line, ",", commaFields) >= 2) {
+        fields.swap(commaFields);
+        delimiter = ",";
+      }
+    }
+    rows.push_back(std::move(fields));
+    fields = {};
+  }
+}
+
+void CrossTab::transform(std::string_view input, std::string_view measures) {
+  std::vector<std::string> measureNames;
+  split(measures, ",", measureNames);
+  if (input != kConvertedMarker) parseText(input);
+  if (rows.size() < 2) return;
+  resetTree();
+  for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
+  runTotals();
+  buildTree(measureNames);
+}
+
+void CrossTab::runTotals() {
+  switch (sumOption) {
+    case 1:
+      appendRowTotals(rows);
+      break;
+    case 2:
+      appendColumnTotals(rows);
+      break;
+    case 3: {
+      // Column totals first; then row totals of the input, then row totals
+      // of the column totals (the corner cells), in that order.
+      const std::size_t n = rows.size();
+      RowTable snapshot = rows;
+      appendColumnTotals(snapshot);
+      RowTable columnTotals;
+      columnTotals.reserve(rows.size() - n + 1);
+      columnTotals.push_back(rows[0]);
+      columnTotals.insert(columnTotals.end(), rows.begin() + n, rows.end());
+      appendRowTotals(snapshot);
+      appendRowTotals(columnTotals);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void CrossTab::buildTree(const std::vector<std::string>& measureNames) {
+  try {
+    buildLayout(measureNames);
+  } catch (const std::exception& e) {
+    std::string line = kRuntimeErrorPrefix;
+    line += e.what();
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+  }
+}
+
+void CrossTab::buildLayout(const std::vector<std::string>& measureNames) {
+  resetTree();
+  for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
+  if (gridFrame.empty()) {
+    autoLayout();
+  } else {
+    applyGridFrame(*this, gridFrame);
+  }
+  fillRowTreeAndCells();
+}
+
+std::vector<bool> CrossTab::measureColumnMask(const Row& header) const {
+  std::vector<bool> mask(header.size(), false);
+  if (measureDimension_->children().empty()) return mask;
+  for (std::size_t i = 0; i < header.size(); ++i) mask[i] = isMeasureName(header[i]);
+  return mask;
+}
+
+}  // namespace tabulon

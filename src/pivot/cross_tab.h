@@ -1,0 +1,115 @@
+// CrossTab: the pivot model of one request.
+//
+// It owns the input rows (row 0 = column names), the cell map and, by
+// value, the root of the dimension tree with its fixed skeleton
+// "指标维" / "列维" / "列头" / "行维". The caller sets the options, fills
+// `rows` and calls transform(); the renderers then read the tree, the cells
+// and the rows. One CrossTab serves one request on one thread.
+#ifndef TABULON_PIVOT_CROSS_TAB_H_
+#define TABULON_PIVOT_CROSS_TAB_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "pivot/dim_node.h"
+#include "pivot/row_table.h"
+
+namespace tabulon {
+
+// Splits `text` at every `delimiter` (never empty) into `items`, keeping
+// empty items; the last item loses trailing bytes while it holds a CR or LF.
+// Returns the number of items; an empty text gives none.
+int split(std::string_view text, std::string_view delimiter, std::vector<std::string>& items);
+
+// The last index of `header` whose text equals `separate`, or -1.
+int findSeparatorColumn(const Row& header, std::string_view separate);
+
+// True when both rows have the same number of texts and equal texts.
+inline bool sameRow(const Row& a, const Row& b) { return a == b; }
+
+class CrossTab {
+ public:
+  CrossTab();
+  CrossTab(const CrossTab&) = delete;
+  CrossTab& operator=(const CrossTab&) = delete;
+
+  // Options. The three text setters store the text unchanged; the two code
+  // setters accept only their exact words and otherwise leave the code.
+  void setRowColSort(std::string_view text) { rowColSort.assign(text); }
+  void setSeparate(std::string_view text) { separate.assign(text); }
+  void setGridFrame(std::string_view text) { gridFrame.assign(text); }
+  void setSumOption(std::string_view word);  // SumNone/SumIncRow/SumIncCol/SumIncRowCol
+  void setSumPos(std::string_view word);     // SumFirst/SumLast
+
+  // The driver: parses `input` into rows unless it is the marker "已经转换",
+  // then (with two or more rows) places the measures, appends totals as
+  // sumOption says and builds the tree and the cells.
+  void transform(std::string_view input, std::string_view measures);
+  // Rebuilds tree and cells from rows; standard exceptions end here with one
+  // line "运行时产生错误:<message>\n" on standard error.
+  void buildTree(const std::vector<std::string>& measureNames);
+  // Creates the skeleton, or empties its four nodes.
+  void resetTree();
+  // Replaces rows by the TAB- (or comma-) separated table in `text`.
+  void parseText(std::string_view text);
+
+  // Header construction (header_construction.cpp).
+  void autoLayout();
+  void fillColumnDimension();
+  // Adds the member path of `row` over positions [p0, p1) below `start`;
+  // `isMeasure` marks the measure columns of the header.
+  void addMemberPath(DimNode* start, const Row& row, std::size_t p0, std::size_t p1,
+                     const std::vector<bool>& isMeasure);
+  void fillRowTreeAndCells();
+
+  // Totals (totals.cpp): passes that append total rows to `rows`.
+  void appendRowTotals(const RowTable& list);
+  void appendColumnTotals(const RowTable& list);
+  RowTable sumGroups(const RowTable& list) const;
+
+  // Display order of the descendants of `node` at `depth` (1 = children) on
+  // the axis named by `axis` ("Row" exactly = row axis; anything else =
+  // column axis). Depth <= 0 gives the node itself. (member_order.cpp)
+  std::vector<const DimNode*> orderedMembers(const DimNode* node, int depth,
+                                             std::string_view axis) const;
+
+  // The skeleton nodes, always present.
+  DimNode* measureDimension() const { return measureDimension_; }
+  DimNode* columnDimension() const { return columnDimension_; }
+  DimNode* columnHeader() const { return columnHeader_; }
+  DimNode* rowDimension() const { return rowDimension_; }
+
+  // True when header text `text` (cut to 49 bytes) names a measure.
+  bool isMeasureName(std::string_view text) const {
+    return measureDimension_->findChild(text) != nullptr;
+  }
+
+  RowTable rows;
+  std::unordered_map<std::string, std::string> cells;
+  DimNode root;
+  std::string gridFrame;
+  int32_t sumOption = 0;
+  int32_t sumPos = 0;
+  std::string rowColSort;
+  std::string separate = "|";
+
+ private:
+  // Marks which header positions are measure columns.
+  std::vector<bool> measureColumnMask(const Row& header) const;
+  void runTotals();
+  void buildLayout(const std::vector<std::string>& measureNames);
+  void storeCells(const Row& row, const Row& header, const std::vector<bool>& isMeasure,
+                  int sep, std::string& key);
+
+  DimNode* measureDimension_ = nullptr;
+  DimNode* columnDimension_ = nullptr;
+  DimNode* columnHeader_ = nullptr;
+  DimNode* rowDimension_ = nullptr;
+};
+
+}  // namespace tabulon
+
+#endif  // TABULON_PIVOT_CROSS_TAB_H_

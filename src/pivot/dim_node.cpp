@@ -1,0 +1,78 @@
+#include "pivot/dim_node.h"
+
+#include <cstring>
+
+namespace tabulon {
+
+namespace {
+// What a child adds to its parent's span: a leaf still covers one cell.
+int32_t contribution(int32_t span) { return span == 0 ? 1 : span; }
+}  // namespace
+
+DimNode::DimNode() { setName("ROOT"); }
+
+DimNode::DimNode(std::string_view name) { setName(name); }
+
+DimNode::~DimNode() { clearChildren(); }
+
+void DimNode::setName(std::string_view name) {
+  std::memset(name_, 0, sizeof(name_));
+  std::string_view cut = cutName(name);
+  std::memcpy(name_, cut.data(), cut.size());
+  nameLength_ = static_cast<uint8_t>(cut.size());
+}
+
+DimNode* DimNode::findChild(std::string_view name) const {
+  auto it = childIndex_.find(cutName(name));
+  return it == childIndex_.end() ? nullptr : it->second;
+}
+
+DimNode* DimNode::addChild(DimNode* child) {
+  child->parent_ = this;
+  children_.push_back(child);
+  childIndex_.emplace(child->name(), child);
+  int32_t oldSpan = span_;
+  span_ += contribution(child->span_);
+  propagateSpanChange(oldSpan);
+  return child;
+}
+
+DimNode* DimNode::getOrAddChild(std::string_view name) {
+  if (DimNode* found = findChild(name)) return found;
+  return addChild(new DimNode(name));
+}
+
+void DimNode::clearChildren() {
+  if (children_.empty()) return;
+  // Iterative teardown: detach each node's children before deleting it, so
+  // its destructor finds nothing left to release.
+  std::vector<DimNode*> pending;
+  pending.swap(children_);
+  childIndex_.clear();
+  while (!pending.empty()) {
+    DimNode* node = pending.back();
+    pending.pop_back();
+    pending.insert(pending.end(), node->children_.begin(), node->children_.end());
+    node->children_.clear();
+    node->childIndex_.clear();
+    node->parent_ = nullptr;
+    delete node;
+  }
+  int32_t oldSpan = span_;
+  span_ = 0;
+  propagateSpanChange(oldSpan);
+}
+
+void DimNode::propagateSpanChange(int32_t oldSpan) {
+  DimNode* node = this;
+  int32_t delta = contribution(node->span_) - contribution(oldSpan);
+  while (delta != 0 && node->parent_ != nullptr) {
+    DimNode* up = node->parent_;
+    int32_t upOld = up->span_;
+    up->span_ += delta;
+    delta = contribution(up->span_) - contribution(upOld);
+    node = up;
+  }
+}
+
+}  // namespace tabulon
