@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pivot/cell_map.h"
 #include "pivot/dim_node.h"
 #include "pivot/row_table.h"
 
@@ -88,7 +89,7 @@ class CrossTab {
   }
 
   RowTable rows;
-  std::unordered_map<std::string, std::string> cells;
+  CellMap cells;
   DimNode root;
   std::string gridFrame;
   int32_t sumOption = 0;

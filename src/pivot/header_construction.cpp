@@ -107,6 +107,8 @@ void CrossTab::fillRowTreeAndCells() {
     }
   }
 
+  // Sizing the map once avoids rehashing millions of keys as it grows.
+  cells.reserve(cells.size() + (rows.size() - 1) * measures.size());
   std::string key;
   for (const Row& row : rows) {
     if (row.size() < header.size() || sameRow(row, header)) continue;
