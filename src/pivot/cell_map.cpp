@@ -8,7 +8,9 @@
 namespace tabulon {
 
 namespace {
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+// Chunks start small (most tables are small) and double up to 1 MiB.
+constexpr std::size_t kFirstChunkBytes = 4096;
+constexpr std::size_t kMaxChunkBytes = std::size_t{1} << 20;
 
 uint64_t hashKey(std::string_view key) { return std::hash<std::string_view>{}(key); }
 }  // namespace
@@ -48,7 +50,9 @@ char* CellMap::appendRecord(std::string_view key, std::string_view value) {
   const std::size_t bytes = kHeaderBytes + key.size() + value.size();
   if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < bytes) {
     Chunk chunk;
-    chunk.capacity = bytes > kChunkBytes ? bytes : kChunkBytes;
+    std::size_t size = chunks_.empty() ? kFirstChunkBytes : chunks_.back().capacity * 2;
+    if (size > kMaxChunkBytes) size = kMaxChunkBytes;
+    chunk.capacity = bytes > size ? bytes : size;
     chunk.data.reset(new char[chunk.capacity]);
     chunks_.push_back(std::move(chunk));
   }
