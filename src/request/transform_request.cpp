@@ -1,8 +1,16 @@
-// Placeholder until request handling lands.
 #include "request/transform_request.h"
+
+#include <utility>
+
+#include "request/json_text.h"
+#include "request/transform_document.h"
 
 namespace tabulon {
 
-std::string transformRequest(RowTable, std::string_view) { return "{}\n"; }
+std::string transformRequest(RowTable rows, std::string_view options) {
+  // The document (and with it the model) is built and released before the
+  // text is written, so the rows and the text never coexist.
+  return jsonText(transformDocument(std::move(rows), options));
+}
 
 }  // namespace tabulon

@@ -1,0 +1,51 @@
+// The option text of a transform request: key=value pairs joined by "&",
+// e.g. "SumOption=SumIncRow&Measures=Sales,Cost&Separate=|".
+//
+// optionValue finds one value; readOptions looks up the six known keys;
+// applyOptions hands five of them to a CrossTab under the rules below.
+// No option text is ever an error: absent keys and unknown words leave the
+// CrossTab's defaults. Values are copies; nothing here keeps a reference to
+// the option text.
+#ifndef TABULON_REQUEST_OPTIONS_H_
+#define TABULON_REQUEST_OPTIONS_H_
+
+#include <string>
+#include <string_view>
+
+#include "pivot/cross_tab.h"
+
+namespace tabulon {
+
+// The text after the first occurrence of `key` + "=" in `text`, up to the
+// next "&" or the end; empty when the pattern does not occur. The pattern
+// is a plain substring: it is also found inside a longer key or inside
+// another pair's value. Nothing is trimmed or decoded.
+std::string optionValue(std::string_view text, std::string_view key);
+
+// The six values of one request, as looked up (empty when absent).
+struct RequestOptions {
+  std::string measures;    // comma list of measure column names
+  std::string sumOption;   // SumNone / SumIncRow / SumIncCol / SumIncRowCol
+  std::string sumPos;      // SumFirst / SumLast
+  std::string rowColSort;  // rows are sorted when it contains "Row"
+  std::string separate;    // name of the separator column
+  std::string gridFrame;   // a layout text accepted back from a result
+};
+
+// Looks up Measures, SumOption, SumPos, RowColSort, Separate and GridFrame,
+// in this order.
+RequestOptions readOptions(std::string_view text);
+
+// A GridFrame value is applied only when it is longer than this many bytes,
+// so that a placeholder such as "[]" leaves the automatic layout.
+inline constexpr std::size_t kMinGridFrameBytes = 10;
+
+// Sets the options on `tab`, in this order: SumOption and SumPos words
+// (unknown words leave the codes), RowColSort always (also when empty),
+// Separate only when not empty, GridFrame only when longer than
+// kMinGridFrameBytes bytes. Measures is not stored: it goes to transform.
+void applyOptions(const RequestOptions& options, CrossTab& tab);
+
+}  // namespace tabulon
+
+#endif  // TABULON_REQUEST_OPTIONS_H_

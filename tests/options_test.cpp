@@ -1,0 +1,175 @@
+#include "request/options.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pivot/labels.h"
+
+namespace tabulon {
+namespace {
+
+// The option text that the library's usage message offers.
+constexpr char kUsageOptions[] =
+    "SumOption=SumNone/SumIncRow/SumIncCol/SunIncRowCol&SumPos=SumFirst/SumLast&"
+    "RowColSort=ColSort/RowSort&Separate=|/||/$&Measures=ma,mb&GridFrame=[]";
+
+TEST(OptionValueTest, FindsTheFirstPlainSubstring) {
+  struct Case {
+    std::string text, key, value;
+  };
+  const Case cases[] = {
+      {"", "Measures", ""},
+      {"Measures=a,b", "Measures", "a,b"},
+      {"Measures=a,b&", "Measures", "a,b"},
+      {"Measures=", "Measures", ""},
+      {"Measures=&SumPos=SumLast", "Measures", ""},
+      {"SumPos=SumLast&SumOption=SumIncCol", "SumOption", "SumIncCol"},
+      // First occurrence wins.
+      {"SumPos=SumFirst&SumPos=SumLast", "SumPos", "SumFirst"},
+      // Found inside a longer key and inside another pair's value.
+      {"XSumPos=SumLast", "SumPos", "SumLast"},
+      {"GridFrame=Measures=x&Measures=y", "Measures", "x"},
+      // A value may hold "=" but ends at the first "&".
+      {"GridFrame=a=b&c", "GridFrame", "a=b"},
+      // Nothing is trimmed or decoded.
+      {"Measures= a + b%2C ", "Measures", " a + b%2C "},
+      {"Measures=ma,mb\r\n", "Measures", "ma,mb\r\n"},
+      // Keys are case-sensitive; "=" must follow the key.
+      {"measures=a", "Measures", ""},
+      {"Measures a&Measures", "Measures", ""},
+      {"Separate=&Measures=a", "Separate", ""},
+      {"Separate=&Measures=a", "Measures", "a"},
+      // Bytes outside ASCII and NUL are ordinary bytes.
+      {std::string("Measures=\xE9\x94\x80\0x&", 14), "Measures", std::string("\xE9\x94\x80\0x", 5)},
+      {kUsageOptions, "SumOption", "SumNone/SumIncRow/SumIncCol/SunIncRowCol"},
+      {kUsageOptions, "GridFrame", "[]"},
+      {kUsageOptions, "Separate", "|/||/$"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(optionValue(c.text, c.key), c.value) << "text: " << c.text << " key: " << c.key;
+  }
+}
+
+// What applyOptions leaves on a fresh CrossTab.
+struct Applied {
+  int32_t sumOption;
+  int32_t sumPos;
+  std::string rowColSort;
+  std::string separate;
+  std::string gridFrame;
+};
+
+Applied applyText(const std::string& text) {
+  CrossTab tab;
+  applyOptions(readOptions(text), tab);
+  return {tab.sumOption, tab.sumPos, tab.rowColSort, tab.separate, tab.gridFrame};
+}
+
+TEST(ApplyOptionsTest, CodesTextsAndConditions) {
+  struct Case {
+    std::string text;
+    Applied expected;
+  };
+  const std::string ten = "row:[],col";    // 10 bytes: not applied
+  const std::string eleven = "row:[],col:";  // 11 bytes: applied
+  ASSERT_EQ(ten.size(), 10u);
+  ASSERT_EQ(eleven.size(), 11u);
+  const Case cases[] = {
+      {"", {0, 0, "", "|", ""}},
+      {kUsageOptions, {0, 0, "ColSort/RowSort", "|/||/$", ""}},
+      // Words are compared whole: a prefix of another word is its own word.
+      {"SumOption=SumIncRowCol", {3, 0, "", "|", ""}},
+      {"SumOption=SumIncRow", {1, 0, "", "|", ""}},
+      {"SumOption=SumIncCol", {2, 0, "", "|", ""}},
+      {"SumOption=SumNone", {0, 0, "", "|", ""}},
+      {"SumOption=SumIncRowColX", {0, 0, "", "|", ""}},
+      {"SumOption=sumincrow", {0, 0, "", "|", ""}},
+      {"SumOption=SumIncRow ", {0, 0, "", "|", ""}},
+      {"SumPos=SumLast&SumOption=SumIncCol", {2, 1, "", "|", ""}},
+      {"SumPos=SumFirst", {0, 0, "", "|", ""}},
+      {"SumPos=Last", {0, 0, "", "|", ""}},
+      {"RowColSort=RowSort", {0, 0, "RowSort", "|", ""}},
+      // An empty Separate keeps "|"; any other text is stored unchanged.
+      {"Separate=", {0, 0, "", "|", ""}},
+      {"Separate=&Measures=a", {0, 0, "", "|", ""}},
+      {"Separate= $ ", {0, 0, "", " $ ", ""}},
+      // GridFrame: applied only when longer than 10 bytes.
+      {"GridFrame=[]", {0, 0, "", "|", ""}},
+      {"GridFrame=" + ten, {0, 0, "", "|", ""}},
+      {"GridFrame=" + eleven, {0, 0, "", "|", eleven}},
+      {"GridFrame=row:[R],col:[a[x,y],b]&Separate=$",
+       {0, 0, "", "$", "row:[R],col:[a[x,y],b]"}},
+  };
+  for (const Case& c : cases) {
+    const Applied got = applyText(c.text);
+    EXPECT_EQ(got.sumOption, c.expected.sumOption) << c.text;
+    EXPECT_EQ(got.sumPos, c.expected.sumPos) << c.text;
+    EXPECT_EQ(got.rowColSort, c.expected.rowColSort) << c.text;
+    EXPECT_EQ(got.separate, c.expected.separate) << c.text;
+    EXPECT_EQ(got.gridFrame, c.expected.gridFrame) << c.text;
+  }
+}
+
+// The Measures value as the engine receives it: a comma list whose last
+// piece loses its line end.
+TEST(MeasuresOptionTest, ReachesTheEngineAsAList) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> measures;
+  };
+  const Case cases[] = {
+      {"Measures=ma,mb\r\n", {"ma", "mb"}},
+      {"Measures=ma,mb\r\n&SumPos=SumLast", {"ma", "mb"}},
+      {"Measures=a,,b", {"a", "", "b"}},
+      {"Measures=ma,", {"ma", ""}},
+      {"Measures=ma,mb,ma", {"ma", "mb"}},
+      {"Measures= ma", {" ma"}},
+      {"Measures=a,b&", {"a", "b"}},
+      {"Measures=", {}},
+      {"measures=ma", {}},
+      {kUsageOptions, {"ma", "mb"}},
+  };
+  for (const Case& c : cases) {
+    CrossTab tab;
+    tab.rows = {{"A", "|", "C", "ma", "mb"}, {"a", "|", "c", "1", "2"}};
+    tab.transform(kConvertedMarker, readOptions(c.text).measures);
+    std::vector<std::string> names;
+    for (const DimNode* child : tab.measureDimension()->children()) {
+      names.emplace_back(child->name());
+    }
+    EXPECT_EQ(names, c.measures) << c.text;
+  }
+}
+
+// Option text of any content is never an error: the codes stay in range
+// and every value read is a piece of the text.
+TEST(OptionsRobustnessTest, ArbitraryTextGivesDefinedValues) {
+  const std::vector<std::string> pieces = {
+      "Measures=", "SumOption=", "SumPos=", "Separate=", "GridFrame=", "RowColSort=",
+      "SumIncRow", "SumLast",   "&",       "=",         "a,",         "\r\n",
+      std::string(1, '\0'),     "\xFF",    "row:[",     "]",          "Col"};
+  std::mt19937 random(20240607);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 12);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    const RequestOptions values = readOptions(text);
+    for (const std::string* value : {&values.measures, &values.sumOption, &values.sumPos,
+                                     &values.rowColSort, &values.separate, &values.gridFrame}) {
+      EXPECT_NE(text.find(*value), std::string::npos) << text;
+      EXPECT_EQ(value->find('&'), std::string::npos) << text;
+    }
+    const Applied got = applyText(text);
+    EXPECT_GE(got.sumOption, 0);
+    EXPECT_LE(got.sumOption, 3);
+    EXPECT_GE(got.sumPos, 0);
+    EXPECT_LE(got.sumPos, 1);
+    EXPECT_FALSE(got.separate.empty());
+  }
+}
+
+}  // namespace
+}  // namespace tabulon
