@@ -1,6 +1,8 @@
 // Header construction: the column titles, the column header tree, the row
 // titles, the row member tree and the cell map, all built from `rows`.
 #include <algorithm>
+#include <string_view>
+#include <unordered_map>
 
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
@@ -95,39 +97,47 @@ void CrossTab::fillRowTreeAndCells() {
   DimNode* rowTop = nullptr;
   if (sep >= 1 && !rowDimension_->children().empty()) rowTop = rowDimension_->children()[0];
 
-  // Each measure's own column: the first header position bearing its name.
+  // The key of a row and a measure holds the row's texts at the plain
+  // (non-measure, non-separator) positions and the measure's own name at
+  // each position bearing it; other measure columns are left out. Both
+  // position lists are found once, so a key costs only its own length.
   const std::vector<DimNode*>& measures = measureDimension_->children();
-  std::vector<std::ptrdiff_t> measureColumn(measures.size(), -1);
-  for (std::size_t m = 0; m < measures.size(); ++m) {
-    for (std::size_t k = 0; k < header.size(); ++k) {
-      if (DimNode::cutName(header[k]) == measures[m]->name()) {
-        measureColumn[m] = static_cast<std::ptrdiff_t>(k);
-        break;
-      }
+  std::unordered_map<std::string_view, std::size_t> measureIndex;
+  for (std::size_t m = 0; m < measures.size(); ++m) measureIndex.emplace(measures[m]->name(), m);
+  std::vector<std::size_t> plainPositions;
+  std::vector<std::vector<std::size_t>> ownPositions(measures.size());
+  for (std::size_t k = 0; k < header.size(); ++k) {
+    if (static_cast<int>(k) == sep) continue;
+    if (isMeasure[k]) {
+      ownPositions[measureIndex.at(DimNode::cutName(header[k]))].push_back(k);
+    } else {
+      plainPositions.push_back(k);
     }
   }
 
   // Sizing the map once avoids rehashing millions of keys as it grows.
   cells.reserve(cells.size() + (rows.size() - 1) * measures.size());
+  static const std::string kNoValue;
   std::string key;
   for (const Row& row : rows) {
     if (row.size() < header.size() || sameRow(row, header)) continue;
     if (rowTop != nullptr) addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure);
     for (std::size_t m = 0; m < measures.size(); ++m) {
-      std::string_view measureName = measures[m]->name();
+      const std::string_view measureName = measures[m]->name();
+      const std::vector<std::size_t>& own = ownPositions[m];
       key.clear();
-      for (std::size_t k = 0; k < header.size(); ++k) {
-        if (static_cast<int>(k) == sep) continue;
-        if (isMeasure[k]) {
-          if (DimNode::cutName(header[k]) != measureName) continue;
-          key.append(measureName);
+      std::size_t i = 0, j = 0;
+      while (i < plainPositions.size() || j < own.size()) {
+        if (j == own.size() || (i < plainPositions.size() && plainPositions[i] < own[j])) {
+          key.append(DimNode::cutName(row[plainPositions[i++]]));
         } else {
-          key.append(DimNode::cutName(row[k]));
+          key.append(measureName);
+          ++j;
         }
         key.push_back('.');
       }
-      static const std::string kNoValue;
-      const std::string& value = measureColumn[m] < 0 ? kNoValue : row[measureColumn[m]];
+      // The value comes from the first column bearing the measure's name.
+      const std::string& value = own.empty() ? kNoValue : row[own[0]];
       cells.insert_or_assign(key, value);
     }
   }
