@@ -1,0 +1,162 @@
+package tabulon.bench;
+
+import java.io.IOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.sql.Connection;
+import java.sql.DriverManager;
+import java.sql.PreparedStatement;
+import java.sql.ResultSet;
+import java.sql.SQLException;
+import java.sql.Statement;
+import tabulon.Tabulon;
+
+/**
+ * Reads H2 in-memory sales tables (Region, City, "|", Year, Quarter, Sales, Cost; one row per
+ * city, year and quarter, as the engine benchmark generates them) three ways and prints, per
+ * table size, the best time of each:
+ *
+ * <ul>
+ *   <li>(a) floor: Java alone calls getString on every cell;
+ *   <li>(b) reading: the library's native cursor walks every cell and discards the texts;
+ *   <li>(c) doTransform end to end with SumIncRowCol.
+ * </ul>
+ *
+ * <p>Also the JVM's peak resident memory during (c), above what it held before, per input row.
+ * Arguments: the table sizes in rows (default 100000 1000000).
+ */
+public final class TabulonBench {
+  static final String QUERY = "SELECT \"Region\", \"City\", \"|\", \"Year\", \"Quarter\", "
+      + "\"Sales\", \"Cost\" FROM sales";
+  static final String OPTIONS = "SumOption=SumIncRowCol&Measures=Sales,Cost";
+  static final String[] REGIONS = {"华东", "华南", "华北", "华中", "西南", "西北", "东北", "港澳",
+      "台湾", "海外"};
+  static final String[] QUARTERS = {"一季度", "二季度", "三季度", "四季度"};
+  static final int YEARS = 50;
+
+  static {
+    System.load(System.getProperty("tabulon.bench.library.path"));
+  }
+
+  /** Walks every cell with the native cursor; returns the number of text bytes read. */
+  static native long walkCells(ResultSet resultSet);
+
+  private TabulonBench() {}
+
+  interface Reader {
+    long read(ResultSet rs) throws SQLException;
+  }
+
+  public static void main(String[] args) throws Exception {
+    int[] sizes = args.length == 0 ? new int[] {100_000, 1_000_000} : new int[args.length];
+    for (int i = 0; i < args.length; i++) sizes[i] = Integer.parseInt(args[i]);
+    System.out.printf("%9s %12s %12s %12s %7s %7s %14s%n", "rows", "(a) Java ms",
+        "(b) read ms", "(c) total ms", "(b)/(a)", "(c)/(b)", "(c) peak B/row");
+    double previous = 0;
+    int previousRows = 0;
+    for (int rows : sizes) {
+      try (Connection c = DriverManager.getConnection("jdbc:h2:mem:bench" + rows)) {
+        fill(c, rows / (YEARS * 4));
+        double a = best(c, 3, TabulonBench::javaFloor);
+        double b = best(c, 3, TabulonBench::walkCells);
+        // Peak memory of the first run of (c), above the resident size before it.
+        System.gc();
+        resetPeak();
+        long before = resident("VmRSS");
+        double c1 = best(c, 1, rs -> Tabulon.doTransform(rs, OPTIONS).length());
+        long peak = resident("VmHWM") - before;
+        double cc = Math.min(c1, best(c, 1, rs -> Tabulon.doTransform(rs, OPTIONS).length()));
+        System.out.printf("%9d %12.1f %12.1f %12.1f %7.2f %7.2f %14.0f%n", rows, a, b, cc, b / a,
+            cc / b, (double) peak / rows);
+        if (previousRows > 0) {
+          System.out.printf("(c) at %d rows / (c) at %d rows: %.2f%n", rows, previousRows,
+              cc / previous);
+        }
+        previous = cc;
+        previousRows = rows;
+        try (Statement s = c.createStatement()) {
+          s.execute("DROP TABLE sales");
+        }
+      }
+    }
+  }
+
+  static long javaFloor(ResultSet rs) throws SQLException {
+    int columns = rs.getMetaData().getColumnCount();
+    long bytes = 0;
+    while (rs.next()) {
+      for (int k = 1; k <= columns; k++) {
+        String s = rs.getString(k);
+        if (s != null) bytes += s.length();
+      }
+    }
+    return bytes;
+  }
+
+  /** The best wall time in ms of `runs` readings of the query (the query itself not timed). */
+  static double best(Connection c, int runs, Reader reader) throws SQLException {
+    double best = Double.MAX_VALUE;
+    for (int i = 0; i < runs; i++) {
+      try (Statement s = c.createStatement(); ResultSet rs = s.executeQuery(QUERY)) {
+        long start = System.nanoTime();
+        if (reader.read(rs) < 0) throw new IllegalStateException("no result");
+        best = Math.min(best, (System.nanoTime() - start) / 1e6);
+      }
+    }
+    return best;
+  }
+
+  static void fill(Connection c, int cities) throws SQLException {
+    try (Statement s = c.createStatement()) {
+      s.execute("CREATE TABLE sales (\"Region\" VARCHAR, \"City\" VARCHAR, \"|\" VARCHAR,"
+          + " \"Year\" VARCHAR, \"Quarter\" VARCHAR, \"Sales\" VARCHAR, \"Cost\" VARCHAR)");
+    }
+    c.setAutoCommit(false);
+    try (PreparedStatement p = c.prepareStatement("INSERT INTO sales VALUES (?,?,?,?,?,?,?)")) {
+      int seed = 12345;
+      int batch = 0;
+      for (int city = 0; city < cities; city++) {
+        String region = REGIONS[city % 10];
+        String name = "城市" + (10000 + city);
+        for (int y = 0; y < YEARS; y++) {
+          String year = Integer.toString(1975 + y);
+          for (int q = 0; q < 4; q++) {
+            seed = seed * 1103515245 + 12345;
+            int sales = (seed >>> 8) % 100000;
+            p.setString(1, region);
+            p.setString(2, name);
+            p.setString(3, "");
+            p.setString(4, year);
+            p.setString(5, QUARTERS[q]);
+            p.setString(6, sales / 100 + "." + sales % 100);
+            p.setString(7, Integer.toString((sales * 3 / 5) / 100));
+            p.addBatch();
+            if (++batch % 10_000 == 0) p.executeBatch();
+          }
+        }
+      }
+      p.executeBatch();
+    }
+    c.commit();
+    c.setAutoCommit(true);
+  }
+
+  /** Resets the peak resident size of this process (Linux). */
+  static void resetPeak() {
+    try {
+      Files.writeString(Path.of("/proc/self/clear_refs"), "5");
+    } catch (IOException e) {
+      System.err.println("cannot reset the peak resident size: " + e);
+    }
+  }
+
+  /** A size field of /proc/self/status, in bytes. */
+  static long resident(String field) throws IOException {
+    for (String line : Files.readAllLines(Path.of("/proc/self/status"))) {
+      if (line.startsWith(field + ":")) {
+        return Long.parseLong(line.replaceAll("[^0-9]", "")) * 1024;
+      }
+    }
+    return 0;
+  }
+}

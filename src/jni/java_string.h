@@ -1,0 +1,28 @@
+// Moving texts between Java strings and the library's byte strings.
+//
+// Into the library: the bytes that GetStringUTFChars would give (modified
+// UTF-8), copied once into a caller's std::string without the JVM's
+// temporary buffer. Out of the library: a Java string that is always well
+// formed, whatever the bytes (see modified_utf8.h).
+#ifndef TABULON_JNI_JAVA_STRING_H_
+#define TABULON_JNI_JAVA_STRING_H_
+
+#include <jni.h>
+
+#include <string>
+
+namespace tabulon {
+
+// Replaces the content of `out` by the modified UTF-8 bytes of `text`
+// (not null). Reuses the capacity of `out`; makes no JVM-side copy.
+void copyJavaString(JNIEnv* env, jstring text, std::string& out);
+
+// A new Java string holding the text of `bytes`: as they are when they form
+// well-formed modified UTF-8, otherwise decoded with each broken sequence
+// replaced by U+FFFD. Returns null with a Java exception pending when the
+// JVM fails; throws std::length_error when the text cannot be a Java string.
+jstring newJavaString(JNIEnv* env, const std::string& bytes);
+
+}  // namespace tabulon
+
+#endif  // TABULON_JNI_JAVA_STRING_H_
