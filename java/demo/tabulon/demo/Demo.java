@@ -104,7 +104,7 @@ public final class Demo {
           + " \"|\" VARCHAR(1), \"Year\" VARCHAR(4), \"Quarter\" VARCHAR(10), \"Sales\" INTEGER)");
     }
     String[][] cities = {{"华东", "上海"}, {"华东", "杭州"}, {"华南", "广州"}, {"华南", "深圳"},
-        {"华北", "北京"}, {"华北", "天津"}, {"西南", "成都"}};
+        {"华北", "北京"}, {"华北", "天津"}, {"华中", "武汉"}};
     String[] quarters = {"一季度", "二季度", "三季度", "四季度"};
     try (PreparedStatement p =
             c.prepareStatement("INSERT INTO sales VALUES (?, ?, '', ?, ?, ?)")) {
