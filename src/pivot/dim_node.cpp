@@ -23,14 +23,27 @@ void DimNode::setName(std::string_view name) {
 }
 
 DimNode* DimNode::findChild(std::string_view name) const {
-  auto it = childIndex_.find(cutName(name));
-  return it == childIndex_.end() ? nullptr : it->second;
+  const std::string_view cut = cutName(name);
+  if (childIndex_) {
+    auto it = childIndex_->find(cut);
+    return it == childIndex_->end() ? nullptr : it->second;
+  }
+  for (DimNode* child : children_) {
+    if (child->name() == cut) return child;
+  }
+  return nullptr;
 }
 
 DimNode* DimNode::addChild(DimNode* child) {
   child->parent_ = this;
   children_.push_back(child);
-  childIndex_.emplace(child->name(), child);
+  if (childIndex_) {
+    childIndex_->emplace(child->name(), child);
+  } else if (children_.size() > kIndexThreshold) {
+    childIndex_ = std::make_unique<std::unordered_map<std::string_view, DimNode*>>();
+    childIndex_->reserve(children_.size() * 2);
+    for (DimNode* c : children_) childIndex_->emplace(c->name(), c);
+  }
   int32_t oldSpan = span_;
   span_ += contribution(child->span_);
   propagateSpanChange(oldSpan);
@@ -48,13 +61,13 @@ void DimNode::clearChildren() {
   // its destructor finds nothing left to release.
   std::vector<DimNode*> pending;
   pending.swap(children_);
-  childIndex_.clear();
+  childIndex_.reset();
   while (!pending.empty()) {
     DimNode* node = pending.back();
     pending.pop_back();
     pending.insert(pending.end(), node->children_.begin(), node->children_.end());
     node->children_.clear();
-    node->childIndex_.clear();
+    node->childIndex_.reset();
     node->parent_ = nullptr;
     delete node;
   }

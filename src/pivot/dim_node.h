@@ -10,6 +10,7 @@
 #define TABULON_PIVOT_DIM_NODE_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -61,8 +62,11 @@ class DimNode {
   uint8_t nameLength_ = 0;
   int32_t span_ = 0;
   DimNode* parent_ = nullptr;
-  std::unordered_map<std::string_view, DimNode*> childIndex_;  // keys view name_
-  std::vector<DimNode*> children_;                             // owning
+  // Small levels are searched linearly; the hashed index is built once a
+  // level grows past kIndexThreshold children. Its keys view name_.
+  static constexpr std::size_t kIndexThreshold = 8;
+  std::unique_ptr<std::unordered_map<std::string_view, DimNode*>> childIndex_;
+  std::vector<DimNode*> children_;  // owning
 };
 
 }  // namespace tabulon
