@@ -1,0 +1,279 @@
+#include "pivot/totals.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <clocale>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "pivot/cross_tab.h"
+#include "pivot/labels.h"
+
+namespace tabulon {
+namespace {
+
+const std::string T = kTotalLabel;
+
+// Runs transform on `input` and returns the rows that it appended.
+RowTable appendedRows(const RowTable& input, const char* measures, int sumOption) {
+  CrossTab tab;
+  tab.sumOption = sumOption;
+  tab.rows = input;
+  tab.transform(kConvertedMarker, measures);
+  return RowTable(tab.rows.begin() + static_cast<std::ptrdiff_t>(input.size()), tab.rows.end());
+}
+
+const RowTable kExample = {{"Region", "|", "Quarter", "Amount"},
+                           {"North", "", "Q1", "10"},
+                           {"North", "", "Q2", "20"},
+                           {"South", "", "Q1", "5.50"}};
+
+TEST(TotalsTest, WorkedExamplePerSumOption) {
+  const RowTable column = {{"North", "", T, "30"}, {"South", "", T, "5.50"}};
+  const RowTable row = {{T, "", "Q1", "15.5"}, {T, "", "Q2", "20"}};
+  RowTable both = column;
+  both.insert(both.end(), row.begin(), row.end());
+  both.push_back({T, "", T, "35.5"});
+  EXPECT_EQ(appendedRows(kExample, "Amount", 3), both);
+  EXPECT_EQ(appendedRows(kExample, "Amount", 2), column);
+  EXPECT_EQ(appendedRows(kExample, "Amount", 1), row);
+  EXPECT_TRUE(appendedRows(kExample, "Amount", 0).empty());
+  EXPECT_TRUE(appendedRows(kExample, "Amount", 7).empty());
+  EXPECT_TRUE(appendedRows({kExample[0]}, "Amount", 3).empty());
+}
+
+// The measure texts of one group, in row order, and the group's total text.
+struct SumCase {
+  std::vector<std::string> values;
+  std::string total;
+};
+
+TEST(TotalsTest, GroupSums) {
+  const SumCase cases[] = {
+      {{"0.1", "0.2"}, "0.3"},       {{"1e3", "1"}, "1001"},     {{"-1", "1"}, "0"},
+      {{" 7", "8kg"}, "15"},         {{"abc", "5"}, "5"},        {{"5.50"}, "5.50"},
+      {{"abc"}, "abc"},              {{"", ""}, "0"},            {{"0x10", "\t+1"}, "17"},
+      {{"1e", "-"}, "1"},            {{"-2.5", "0.25"}, "-2.25"}, {{"99.5", "0.5"}, "100"},
+      {{"-0", "-0"}, "0"},           {{"-0.0000001", "0"}, "0"}, {{"inf", "1"}, "inf"},
+      {{"1,5", "1"}, "2"},           {{"12.5", "0.0000004"}, "12.5"},
+      // Each partial sum is rounded before the next row is added.
+      {{"0.0000004", "0.0000004", "0.0000004", "0.0000004"}, "0.000001"},
+  };
+  for (const SumCase& c : cases) {
+    CrossTab tab;
+    tab.measureDimension()->getOrAddChild("V");
+    RowTable list = {{"K", "V"}};
+    for (const std::string& v : c.values) list.push_back({"k", v});
+    const RowTable result = tab.sumGroups(list);
+    ASSERT_EQ(result.size(), 2u);
+    EXPECT_EQ(result[1], Row({"k", c.total})) << c.values[0];
+  }
+}
+
+std::string printfText(double value) {
+  std::string text(static_cast<std::size_t>(std::snprintf(nullptr, 0, "%.6f", value)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(std::snprintf(text.data(), text.size(), "%.6f", value)));
+  while (!text.empty() && text.back() == '0') {
+    text.pop_back();
+    if (!text.empty() && text.back() == '.') {
+      text.pop_back();
+      break;
+    }
+  }
+  return text == "-0" ? "0" : text;
+}
+
+TEST(TotalsTest, WritesAsPrintfWholeAndLocaleFree) {
+  const double values[] = {0.1 + 0.2,  1.0 / 128, 3.0 / 128, 2.5e-7,  123456.0000005,
+                           -1234.5678, 1e300 + 1e300, DBL_MAX,  -DBL_MAX, 4.9e-324};
+  auto check = [&] {
+    std::string out = "stale";
+    for (double v : values) {
+      writeNumber(v, out);
+      EXPECT_EQ(out.find(','), std::string::npos);
+    }
+    EXPECT_EQ(readNumber("2.5"), 2.5);
+    Row total = {"1e300"};
+    addToTotal(total, {"1e300"}, 0);
+    EXPECT_EQ(total[0].size(), 301u);
+    EXPECT_EQ(total[0][0], '2');
+    total = {"1.5"};
+    addToTotal(total, {" 0.25"}, 0);
+    EXPECT_EQ(total[0], "1.75");
+  };
+  for (double v : values) {
+    std::string out;
+    writeNumber(v, out);
+    EXPECT_EQ(out, printfText(v));
+  }
+  check();
+
+  // A JVM may switch the process to a locale with a decimal comma.
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "de_DE.UTF-8 missing";
+  check();
+  std::setlocale(LC_ALL, saved.c_str());
+}
+
+// Random texts and values against the C library itself.
+TEST(TotalsTest, AgreesWithStrtodAndPrintf) {
+  std::mt19937_64 random(11);
+  const char* const leads[] = {"", " ", "\t", "-", "+", " -", "0x", "."};
+  const char* const tails[] = {"", "e3", "kg", "x1", ",5", "E-2", "."};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = leads[random() % 8];
+    for (int n = static_cast<int>(random() % 18); n > 0; --n) text += char('0' + random() % 10);
+    if (random() % 2) text += '.';
+    for (int n = static_cast<int>(random() % 9); n > 0; --n) text += char('0' + random() % 10);
+    text += tails[random() % 7];
+    const double expected = std::strtod(text.c_str(), nullptr);
+    const double read = readNumber(text);
+    ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
+
+    // Dyadic values hit exact ties at the seventh decimal.
+    const double sign = random() % 2 ? -1.0 : 1.0;
+    const double values[] = {
+        sign * static_cast<double>(random() % (1u << 24)) / static_cast<double>(1u << (random() % 31)),
+        sign * static_cast<double>(random() % 100000000) * std::pow(10.0, int(random() % 24) - 14),
+        expected, read + 0.01 * static_cast<double>(random() % 1000)};
+    for (double v : values) {
+      std::string out;
+      writeNumber(v, out);
+      ASSERT_EQ(out, printfText(v)) << v;
+    }
+  }
+}
+
+TEST(TotalsTest, AddToTotalOutsideRowsChangesNothing) {
+  Row total = {"1", "2"};
+  for (int i : {-1, 2, 5}) addToTotal(total, {"1", "2", "3"}, i);
+  addToTotal(total, {"1"}, 1);
+  EXPECT_EQ(total, Row({"1", "2"}));
+}
+
+TEST(TotalsTest, RowsThatTakeNoPart) {
+  CrossTab tab;
+  tab.measureDimension()->getOrAddChild("V");
+  const RowTable list = {{"K", "V"},      {"a", "1"},  {"a", "2", "x"}, {"a"},
+                         {"a", "4", "x"}, {"K", "V"},  {"a", "3"},      {"K", "5"},
+                         {"a", "8", "y"}, {"K", "6"}};
+  // Shorter rows and copies of the header are skipped; rows of different
+  // lengths never share a group; a row whose key cells equal the header's
+  // is summed in its own group.
+  const RowTable expected = {{"K", "V"},      {"a", "4"}, {"a", "6", "x"},
+                             {"K", "11"},     {"a", "8", "y"}};
+  EXPECT_EQ(tab.sumGroups(list), expected);
+}
+
+TEST(TotalsTest, LabellingPasses) {
+  struct Case {
+    RowTable input;
+    int sumOption;
+    RowTable expected;
+  };
+  const Case cases[] = {
+      // Hierarchical: never (合计, region).
+      {{{"Year", "Region", "|", "V"}, {"1", "E", "", "1"}, {"1", "W", "", "2"}, {"2", "E", "", "4"}},
+       1,
+       {{"1", T, "", "3"}, {"2", T, "", "4"}, {T, T, "", "7"}}},
+      // A total that came with the input drops out from its column on.
+      {{{"Year", "Region", "|", "V"}, {"1", "E", "", "1"}, {"1", T, "", "9"}, {T, T, "", "20"}},
+       1,
+       {{"1", T, "", "1"}, {T, T, "", "1"}}},
+      // A measure left of the separator is summed, never labelled; no
+      // separator: every non-measure column, last to first.
+      {{{"V", "A", "B"}, {"1", "a", "x"}, {"2", "a", "y"}}, 2, {{"3", "a", T}, {"3", T, T}}},
+      {{{"V", "A", "B"}, {"1", "a", "x"}, {"2", "a", "y"}}, 1, {}},
+      {{{"|", "A", "V"}, {"", "a", "1"}, {"", "b", "2"}}, 1, {}},
+      {{{"|", "A", "V"}, {"", "a", "1"}, {"", "b", "2"}}, 3, {{"", T, "3"}}},
+      // Only measures right of the separator: just the row totals.
+      {{{"A", "|", "V"}, {"a", "", "1"}, {"b", "", "2"}}, 3, {{T, "", "3"}}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(appendedRows(c.input, "V", c.sumOption), c.expected) << c.input[0][0];
+  }
+  // Without measure columns identical rows collapse and nothing is summed.
+  EXPECT_EQ(appendedRows({{"A", "B"}, {"a", "1"}, {"a", "1"}, {"b", "2"}}, "V", 2),
+            RowTable({{"a", T}, {"b", T}, {T, T}}));
+}
+
+// The totals as the straightforward quadratic algorithm computes them: a
+// labelled working copy, groups found by a linear search.
+RowTable referenceGroups(const CrossTab& tab, const RowTable& work) {
+  const Row& header = work[0];
+  RowTable groups;
+  for (std::size_t r = 1; r < work.size(); ++r) {
+    const Row& row = work[r];
+    if (row.size() < header.size() || row == header) continue;
+    Row* found = nullptr;
+    for (Row& g : groups) {
+      bool same = g.size() == row.size();
+      for (std::size_t j = 0; same && j < row.size(); ++j) {
+        same = (j < header.size() && tab.isMeasureName(header[j])) || g[j] == row[j];
+      }
+      if (same) found = &g;
+      if (same) break;
+    }
+    if (found == nullptr) groups.push_back(row);
+    for (std::size_t j = 0; found != nullptr && j < header.size(); ++j) {
+      if (tab.isMeasureName(header[j])) addToTotal(*found, row, static_cast<int>(j));
+    }
+  }
+  return groups;
+}
+
+RowTable referenceTotals(const CrossTab& tab, RowTable work, bool columnSide) {
+  RowTable out;
+  const Row header = work[0];
+  const int s = findSeparatorColumn(header, tab.separate);
+  const int first = columnSide ? static_cast<int>(header.size()) - 1 : s - 1;
+  const int last = columnSide ? s + 1 : 0;
+  for (int c = first; c >= last; --c) {
+    if (tab.isMeasureName(header[c])) continue;
+    for (std::size_t r = 1; r < work.size(); ++r) {
+      Row& row = work[r];
+      if (row.size() < header.size() || row == header) continue;
+      if (row[c] == T) row.clear();
+      else row[c] = T;
+    }
+    RowTable g = referenceGroups(tab, work);
+    out.insert(out.end(), g.begin(), g.end());
+  }
+  return out;
+}
+
+TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
+  std::mt19937 random(7);
+  const char* const texts[] = {"a", "b", T.c_str(), "1", "0.5", "x"};
+  for (int round = 0; round < 200; ++round) {
+    RowTable input = {{"A", "B", "|", "C", "V", "D"}};
+    if (round % 5 == 0) input[0][1] = T;  // relabelled rows may copy the header
+    const int count = 1 + static_cast<int>(random() % 30);
+    for (int r = 0; r < count; ++r) {
+      Row row;
+      const std::size_t length = 5 + random() % 3;
+      for (std::size_t j = 0; j < length; ++j) row.push_back(texts[random() % 6]);
+      if (r % 7 == 3) row = input[0];
+      if (r % 7 == 5) row = input[0], row[1] = texts[random() % 6];
+      input.push_back(row);
+    }
+    CrossTab tab;
+    tab.measureDimension()->getOrAddChild("V");
+    tab.rows = input;
+    tab.appendColumnTotals(tab.rows);
+    tab.appendRowTotals(input);
+    RowTable expected = input;
+    for (bool columnSide : {true, false}) {
+      RowTable part = referenceTotals(tab, input, columnSide);
+      expected.insert(expected.end(), part.begin(), part.end());
+    }
+    ASSERT_EQ(tab.rows, expected) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace tabulon
