@@ -78,6 +78,8 @@ TEST(ParseTextTest, TabsCommasAndLineEnds) {
       {"a,b\n1,2\n", {{"a,b"}, {"1,2"}}},
       {"\n\na\tb\n\n", {{"a", "b"}}},
       {"", {}},
+      {"a\tb\nc\rd\te", {{"a", "b"}, {"c"}}},  // the last line is cut at its CR
+      {"a\r\tb\r\n", {{"a\r", "b"}}},
       // Once switched, later lines split by comma even if they hold tabs.
       {"aaaa,bbbb,cc\nx\ty,z\n", {{"aaaa", "bbbb", "cc"}, {"x\ty", "z"}}},
   };

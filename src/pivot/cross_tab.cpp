@@ -63,19 +63,29 @@ void CrossTab::resetTree() {
 
 void CrossTab::parseText(std::string_view text) {
   rows.clear();
-  std::vector<std::string> lines;
-  split(text, "\n", lines);
-  std::string delimiter = "\t";
+  std::string_view delimiter = "\t";
   std::vector<std::string> fields;
-  for (const std::string& line : lines) {
+  std::vector<std::string> commaFields;
+  // Walks the lines in place (as split by "\n" would give them) instead of
+  // copying the whole text into a list of lines first.
+  std::size_t start = 0;
+  bool more = !text.empty();
+  while (more) {
+    std::string_view line;
+    std::size_t lineEnd = text.find('\n', start);
+    if (lineEnd == std::string_view::npos) {
+      line = text.substr(start);
+      line = line.substr(0, line.find('\r'));  // the last line is cleaned
+      more = false;
+    } else {
+      line = text.substr(start, lineEnd - start);
+      start = lineEnd + 1;
+    }
     if (line.empty()) continue;
     split(line, delimiter, fields);
-    if (fields.size() < 2 && line.size() > 10) {
-      std::vector<std::string> commaFields;
-      if (split(line, ",", commaFields) >= 2) {
-        fields.swap(commaFields);
-        delimiter = ",";
-      }
+    if (fields.size() < 2 && line.size() > 10 && split(line, ",", commaFields) >= 2) {
+      fields.swap(commaFields);
+      delimiter = ",";
     }
     rows.push_back(std::move(fields));
     fields = {};
