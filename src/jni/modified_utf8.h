@@ -102,36 +102,37 @@ inline bool isNewStringUtfSafe(std::string_view bytes) {
 // 4-byte sequences give the same pair of code units; a broken sequence or an
 // unpaired surrogate gives U+FFFD.
 inline std::u16string decodeToUtf16(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
+  std::u16string out(bytes.size(), u'\0');  // never more code units than bytes
+  char16_t* o = out.data();
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* end = p + bytes.size();
   while (p < end) {
     if (*p < 0x80) {
-      out.push_back(*p++);
+      *o++ = *p++;
       continue;
     }
     const Sequence s = decodeSequence(p, end);
     p += s.length;
     if (s.codePoint == kInvalid || isLowSurrogate(s.codePoint)) {
-      out.push_back(kReplacement);
+      *o++ = kReplacement;
     } else if (isHighSurrogate(s.codePoint)) {
       const Sequence next = p < end ? decodeSequence(p, end) : Sequence{kInvalid, 0};
       if (isLowSurrogate(next.codePoint)) {
-        out.push_back(static_cast<char16_t>(s.codePoint));
-        out.push_back(static_cast<char16_t>(next.codePoint));
+        *o++ = static_cast<char16_t>(s.codePoint);
+        *o++ = static_cast<char16_t>(next.codePoint);
         p += next.length;
       } else {
-        out.push_back(kReplacement);  // the next sequence is decoded on its own
+        *o++ = kReplacement;  // the next sequence is decoded on its own
       }
     } else if (s.codePoint > 0xFFFF) {
       const char32_t v = s.codePoint - 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+      *o++ = static_cast<char16_t>(0xD800 + (v >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(s.codePoint));
+      *o++ = static_cast<char16_t>(s.codePoint);
     }
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 

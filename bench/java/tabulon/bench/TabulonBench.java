@@ -1,6 +1,8 @@
 package tabulon.bench;
 
 import java.io.IOException;
+import java.lang.management.ManagementFactory;
+import java.lang.management.ThreadMXBean;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.sql.Connection;
@@ -14,7 +16,7 @@ import tabulon.Tabulon;
 /**
  * Reads H2 in-memory sales tables (Region, City, "|", Year, Quarter, Sales, Cost; one row per
  * city, year and quarter, as the engine benchmark generates them) three ways and prints, per
- * table size, the best time of each:
+ * table size, the best CPU time of the calling thread for each:
  *
  * <ul>
  *   <li>(a) floor: Java alone calls getString on every cell;
@@ -22,7 +24,9 @@ import tabulon.Tabulon;
  *   <li>(c) doTransform end to end with SumIncRowCol.
  * </ul>
  *
- * <p>Also the JVM's peak resident memory during (c), above what it held before, per input row.
+ * <p>Also, per input row, the JVM's peak resident memory during (c) above what it held before
+ * (the native side: rows, model, texts; heap pages touched before do not count again), and the
+ * Java heap that (c) allocates (the driver's strings and the result string).
  * Arguments: the table sizes in rows (default 100000 1000000).
  */
 public final class TabulonBench {
@@ -50,24 +54,32 @@ public final class TabulonBench {
   public static void main(String[] args) throws Exception {
     int[] sizes = args.length == 0 ? new int[] {100_000, 1_000_000} : new int[args.length];
     for (int i = 0; i < args.length; i++) sizes[i] = Integer.parseInt(args[i]);
-    System.out.printf("%9s %12s %12s %12s %7s %7s %14s%n", "rows", "(a) Java ms",
-        "(b) read ms", "(c) total ms", "(b)/(a)", "(c)/(b)", "(c) peak B/row");
+    System.out.printf("%9s %12s %12s %12s %7s %7s %14s %14s%n", "rows", "(a) Java ms",
+        "(b) read ms", "(c) total ms", "(b)/(a)", "(c)/(b)", "(c) RSS B/row", "(c) heap B/row");
     double previous = 0;
     int previousRows = 0;
     for (int rows : sizes) {
       try (Connection c = DriverManager.getConnection("jdbc:h2:mem:bench" + rows)) {
         fill(c, rows / (YEARS * 4));
-        double a = best(c, 3, TabulonBench::javaFloor);
-        double b = best(c, 3, TabulonBench::walkCells);
-        // Peak memory of the first run of (c), above the resident size before it.
-        System.gc();
-        resetPeak();
-        long before = resident("VmRSS");
-        double c1 = best(c, 1, rs -> Tabulon.doTransform(rs, OPTIONS).length());
-        long peak = resident("VmHWM") - before;
-        double cc = Math.min(c1, best(c, 1, rs -> Tabulon.doTransform(rs, OPTIONS).length()));
-        System.out.printf("%9d %12.1f %12.1f %12.1f %7.2f %7.2f %14.0f%n", rows, a, b, cc, b / a,
-            cc / b, (double) peak / rows);
+        // Memory of the first run of (c), before any other: the peak resident
+        // size above the size before it, and the Java heap allocated on this
+        // thread (later runs reuse memory that the C library keeps).
+        long peak;
+        long allocated;
+        try (Statement s = c.createStatement(); ResultSet rs = s.executeQuery(QUERY)) {
+          System.gc();
+          resetPeak();
+          long before = resident("VmRSS");
+          allocated = allocatedBytes();
+          Tabulon.doTransform(rs, OPTIONS);
+          allocated = allocatedBytes() - allocated;
+          peak = resident("VmHWM") - before;
+        }
+        double a = best(c, 5, TabulonBench::javaFloor);
+        double b = best(c, 5, TabulonBench::walkCells);
+        double cc = best(c, 3, rs -> Tabulon.doTransform(rs, OPTIONS).length());
+        System.out.printf("%9d %12.1f %12.1f %12.1f %7.2f %7.2f %14.0f %14.0f%n", rows, a, b, cc,
+            b / a, cc / b, (double) peak / rows, (double) allocated / rows);
         if (previousRows > 0) {
           System.out.printf("(c) at %d rows / (c) at %d rows: %.2f%n", rows, previousRows,
               cc / previous);
@@ -93,14 +105,19 @@ public final class TabulonBench {
     return bytes;
   }
 
-  /** The best wall time in ms of `runs` readings of the query (the query itself not timed). */
+  /**
+   * The best time in ms of `runs` readings of the query (the query itself not timed): the CPU
+   * time of this thread, which other load on the machine disturbs less than the wall time.
+   */
   static double best(Connection c, int runs, Reader reader) throws SQLException {
+    ThreadMXBean threads = ManagementFactory.getThreadMXBean();
     double best = Double.MAX_VALUE;
     for (int i = 0; i < runs; i++) {
+      System.gc();
       try (Statement s = c.createStatement(); ResultSet rs = s.executeQuery(QUERY)) {
-        long start = System.nanoTime();
+        long start = threads.getCurrentThreadCpuTime();
         if (reader.read(rs) < 0) throw new IllegalStateException("no result");
-        best = Math.min(best, (System.nanoTime() - start) / 1e6);
+        best = Math.min(best, (threads.getCurrentThreadCpuTime() - start) / 1e6);
       }
     }
     return best;
@@ -139,6 +156,12 @@ public final class TabulonBench {
     }
     c.commit();
     c.setAutoCommit(true);
+  }
+
+  /** Bytes allocated on the Java heap by this thread so far. */
+  static long allocatedBytes() {
+    return ((com.sun.management.ThreadMXBean) ManagementFactory.getThreadMXBean())
+        .getThreadAllocatedBytes(Thread.currentThread().getId());
   }
 
   /** Resets the peak resident size of this process (Linux). */
