@@ -248,7 +248,8 @@ RowTable referenceTotals(const CrossTab& tab, RowTable work, bool columnSide) {
 
 TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
   std::mt19937 random(7);
-  const char* const texts[] = {"a", "b", T.c_str(), "1", "0.5", "x"};
+  const char* const texts[] = {"a",         "b",          T.c_str(), "1",  "0.5",
+                               "0.0000004", "-0.0000003", "1e300",   "-0", "1e-7"};
   for (int round = 0; round < 200; ++round) {
     RowTable input = {{"A", "B", "|", "C", "V", "D"}};
     if (round % 5 == 0) input[0][1] = T;  // relabelled rows may copy the header
@@ -256,9 +257,9 @@ TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
     for (int r = 0; r < count; ++r) {
       Row row;
       const std::size_t length = 5 + random() % 3;
-      for (std::size_t j = 0; j < length; ++j) row.push_back(texts[random() % 6]);
+      for (std::size_t j = 0; j < length; ++j) row.push_back(texts[random() % 10]);
       if (r % 7 == 3) row = input[0];
-      if (r % 7 == 5) row = input[0], row[1] = texts[random() % 6];
+      if (r % 7 == 5) row = input[0], row[1] = texts[random() % 10];
       input.push_back(row);
     }
     CrossTab tab;

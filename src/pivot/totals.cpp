@@ -17,9 +17,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <limits>
-#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -77,11 +77,10 @@ bool readPlainDecimal(const char* p, double& value) {
   return true;
 }
 
-// Writes `x` as writeNumber does when |x| < 4.5e9, on integers: N = x * 10^6
-// rounded to the nearest integer, ties to even, as printf rounds the exact
-// binary value; the text is N with the point six places from the right.
-// Returns false for larger magnitudes, inf and nan.
-bool writeSmallNumber(double x, std::string& out) {
+// For |x| < 4.5e9: sets `n` to x * 10^6 rounded to the nearest integer,
+// ties to even, exactly as printf rounds the binary value of x to six
+// decimals, and returns true. False for larger magnitudes, inf and nan.
+bool microUnits(double x, int64_t& n) {
   if (!(std::fabs(x) < 4.5e9)) return false;  // |x * 10^6| stays below 2^52
   const double p = x * 1e6;
   double rounded = 0;
@@ -92,10 +91,16 @@ bool writeSmallNumber(double x, std::string& out) {
     // p lies halfway: the exact product decides unless it is a true tie.
     if (std::fabs(d) == 0.5 && e != 0 && (e > 0) == (d > 0)) rounded += d + d;
   }
-  const int64_t n = static_cast<int64_t>(rounded);
+  n = static_cast<int64_t>(rounded);
+  return true;
+}
+
+// Writes n / 10^6 as writeNumber writes it: trailing zeros and a bare point
+// dropped, 0 without a sign.
+void writeMicroUnits(int64_t n, std::string& out) {
   uint64_t u = n < 0 ? static_cast<uint64_t>(-n) : static_cast<uint64_t>(n);
   char text[32];
-  char* end = text + sizeof text;
+  char* const end = text + sizeof text;
   char* at = end;
   uint64_t fraction = u % 1000000;
   u /= 1000000;
@@ -107,9 +112,36 @@ bool writeSmallNumber(double x, std::string& out) {
   }
   do *--at = static_cast<char>('0' + u % 10), u /= 10;
   while (u != 0);
-  if (n < 0) *--at = '-';  // N == 0 is written "0", never "-0"
+  if (n < 0) *--at = '-';
   out.assign(at, static_cast<std::size_t>(end - at));
-  return true;
+}
+
+// What readNumber reads back from the text that writeNumber writes for x:
+// the running total after an addition, rounded to six decimals.
+double readBack(double x) {
+  int64_t n = 0;
+  // n / 10^6 in one correctly rounded division, as readNumber reads it.
+  if (microUnits(x, n)) return static_cast<double>(n) / 1e6;
+  std::string text;
+  writeNumber(x, text);
+  return readNumber(text);
+}
+
+// A hash of a short text, eight bytes at a time.
+uint64_t hashText(const std::string& text) {
+  const char* p = text.data();
+  std::size_t left = text.size();
+  uint64_t h = left * 0x9e3779b97f4a7c15ULL;
+  for (; left >= 8; p += 8, left -= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * 0xff51afd7ed558ccdULL;
+    h ^= h >> 29;
+  }
+  uint64_t word = 0;
+  std::memcpy(&word, p, left);
+  h = (h ^ word) * 0xc4ceb9fe1a85ec53ULL;
+  return h ^ (h >> 32);
 }
 
 uint64_t mix(uint64_t h) {
@@ -167,34 +199,68 @@ class GroupTable {
   std::size_t count_ = 0;
 };
 
-// Appends to `out` one row per group of the counted rows of `list` (row 0 is
-// the header), in the order in which the groups first occur. Rows group
-// together when they have the same length and the same texts outside the
-// measure columns; rows of different lengths never do. Columns flagged in
-// `labelled` hold "合计" in every counted row. A group's row is a copy of
-// its first row (so a one-row group keeps its texts); every further row is
-// added into its measure cells, in row order and column order.
-void appendGroups(const RowTable& list, const std::vector<char>& counted,
-                  const std::vector<char>& labelled, const std::vector<std::size_t>& measureColumns,
-                  RowTable& out) {
-  const std::size_t width = list[0].size();
+// The rows of one totals pass and what each step needs of them. A row's
+// key is its length and its texts outside the measure columns; its hash is
+// a sum of one term per key cell, so relabelling a column takes that
+// column's term out of every counted row's hash without rehashing the rest.
+struct PassRows {
+  PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), width(rows[0].size()) {
+    const Row& header = list[0];
+    measureColumns = measureColumnsOf(tab, header);
+    std::vector<char> isMeasure(width, 0);
+    for (std::size_t i : measureColumns) isMeasure[i] = 1;
+    const std::size_t measures = measureColumns.size();
+    counted.assign(list.size(), 0);
+    keyHash.assign(list.size(), 0);
+    values.assign(list.size() * measures, 0.0);
+    for (std::size_t r = 1; r < list.size(); ++r) {
+      const Row& row = list[r];
+      if (!isDataRow(row, header)) continue;
+      counted[r] = 1;
+      uint64_t h = mix(row.size());
+      for (std::size_t j = 0; j < row.size(); ++j) {
+        if (j >= width || !isMeasure[j]) h += cellTerm(j, row[j]);
+      }
+      keyHash[r] = h;
+      for (std::size_t m = 0; m < measures; ++m) {
+        values[r * measures + m] = readNumber(row[measureColumns[m]]);
+      }
+    }
+  }
+
+  static uint64_t cellTerm(std::size_t column, const std::string& text) {
+    return mix(hashText(text) + column * 0x9e3779b97f4a7c15ULL);
+  }
+
+  const RowTable& list;
+  const std::size_t width;                  // the header's cells
+  std::vector<std::size_t> measureColumns;  // ascending
+  std::vector<char> counted;                // per row: takes part in this step
+  std::vector<uint64_t> keyHash;            // per counted row: hash of its key
+  std::vector<double> values;               // per row and measure: the number read
+};
+
+// Appends to `out` one row per group of the counted rows (row 0 is the
+// header), in the order in which the groups first occur. Rows group together
+// when they have the same length and the same texts outside the measure
+// columns; rows of different lengths never do. Columns flagged in `labelled`
+// hold "合计" in every counted row and are left out of the key. A group's
+// row is a copy of its first row (so a one-row group keeps its texts);
+// every further row is added into its measure cells, in row order and
+// column order, exactly as addToTotal adds: the running totals are kept as
+// the numbers that their texts would read back as, and written as text once
+// the group is complete.
+void appendGroups(const PassRows& rows, const std::vector<char>& labelled, RowTable& out) {
+  const RowTable& list = rows.list;
+  const std::size_t width = rows.width;
+  const std::vector<std::size_t>& measureColumns = rows.measureColumns;
   std::vector<char> skip = labelled;  // columns that are not part of the key
   for (std::size_t i : measureColumns) skip[i] = 1;
   std::vector<std::size_t> keyColumns;
   for (std::size_t j = 0; j < width; ++j) {
     if (!skip[j]) keyColumns.push_back(j);
   }
-
   // Cells past the header's width belong to the key as well.
-  auto keyHash = [&](const Row& row) {
-    std::hash<std::string_view> hashText;
-    uint64_t h = row.size();
-    for (std::size_t j : keyColumns) h = (h ^ hashText(row[j])) * 0x9e3779b97f4a7c15ULL;
-    for (std::size_t j = width; j < row.size(); ++j) {
-      h = (h ^ hashText(row[j])) * 0x9e3779b97f4a7c15ULL;
-    }
-    return mix(h);
-  };
   auto sameKey = [&](const Row& a, const Row& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t j : keyColumns) {
@@ -206,17 +272,31 @@ void appendGroups(const RowTable& list, const std::vector<char>& counted,
     return true;
   };
 
-  const std::size_t base = out.size();
+  // Per group and measure: the total as read back, and the latest sum.
+  struct Running {
+    double total;
+    double sum;
+  };
+  const std::size_t measures = measureColumns.size();
+  std::vector<Running> running;
+  std::vector<char> summed;           // per group: a second row was added
   std::vector<std::size_t> firstRow;  // per group: its first row in `list`
+  const std::size_t base = out.size();
   GroupTable groups;
   for (std::size_t r = 1; r < list.size(); ++r) {
-    if (!counted[r]) continue;
+    if (!rows.counted[r]) continue;
     const Row& row = list[r];
-    const std::size_t g = groups.findOrAdd(keyHash(row), firstRow.size(), [&](std::size_t group) {
+    const double* values = rows.values.data() + r * measures;
+    const std::size_t g = groups.findOrAdd(rows.keyHash[r], firstRow.size(), [&](std::size_t group) {
       return sameKey(list[firstRow[group]], row);
     });
+    Running* sums;
     if (g == firstRow.size()) {
       firstRow.push_back(r);
+      summed.push_back(0);
+      running.resize(running.size() + measures);
+      sums = running.data() + g * measures;
+      for (std::size_t m = 0; m < measures; ++m) sums[m].total = values[m];
       out.push_back(row);
       Row& total = out.back();
       for (std::size_t j = 0; j < width; ++j) {
@@ -224,8 +304,18 @@ void appendGroups(const RowTable& list, const std::vector<char>& counted,
       }
       continue;
     }
-    Row& total = out[base + g];
-    for (std::size_t i : measureColumns) addToTotal(total, row, static_cast<int>(i));
+    sums = running.data() + g * measures;
+    for (std::size_t m = 0; m < measures; ++m) {
+      sums[m].sum = sums[m].total + values[m];
+      sums[m].total = readBack(sums[m].sum);
+    }
+    summed[g] = 1;
+  }
+  for (std::size_t g = 0; g < summed.size(); ++g) {
+    if (!summed[g]) continue;
+    for (std::size_t m = 0; m < measures; ++m) {
+      writeNumber(running[g * measures + m].sum, out[base + g][measureColumns[m]]);
+    }
   }
 }
 
@@ -236,9 +326,7 @@ RowTable labelledTotals(const CrossTab& tab, const RowTable& list,
   RowTable totals;
   if (list.empty() || columns.empty()) return totals;
   const Row& header = list[0];
-  const std::vector<std::size_t> measureColumns = measureColumnsOf(tab, header);
-  std::vector<char> counted(list.size());
-  for (std::size_t r = 0; r < list.size(); ++r) counted[r] = isDataRow(list[r], header);
+  PassRows rows(tab, list);
   std::vector<char> labelled(header.size(), 0);
   // A relabelled row can turn into a copy of the header only while every
   // labelled header cell is itself "合计".
@@ -247,23 +335,24 @@ RowTable labelledTotals(const CrossTab& tab, const RowTable& list,
     labelled[c] = 1;
     headerLabelled = headerLabelled && header[c] == kTotalLabel;
     for (std::size_t r = 1; r < list.size(); ++r) {
-      if (!counted[r]) continue;
+      if (!rows.counted[r]) continue;
       const Row& row = list[r];
       // A row that already holds "合计" here is a total that came with the
       // input: it takes no part from this column on.
       if (row[c] == kTotalLabel) {
-        counted[r] = 0;
+        rows.counted[r] = 0;
         continue;
       }
+      rows.keyHash[r] -= PassRows::cellTerm(c, row[c]);
       if (headerLabelled && row.size() == header.size()) {
         bool copy = true;
         for (std::size_t j = 0; copy && j < header.size(); ++j) {
           copy = labelled[j] || row[j] == header[j];
         }
-        if (copy) counted[r] = 0;
+        if (copy) rows.counted[r] = 0;
       }
     }
-    appendGroups(list, counted, labelled, measureColumns, totals);
+    appendGroups(rows, labelled, totals);
   }
   return totals;
 }
@@ -285,7 +374,11 @@ double readNumber(const std::string& text) {
 }
 
 void writeNumber(double value, std::string& out) {
-  if (writeSmallNumber(value, out)) return;
+  int64_t n = 0;
+  if (microUnits(value, n)) {
+    writeMicroUnits(n, out);
+    return;
+  }
   // The longest "%.6f" text of a double: sign, 309 integer digits, point and
   // six decimals. std::to_chars formats as printf does in the "C" locale.
   constexpr std::size_t kLongest = 1 + (std::numeric_limits<double>::max_exponent10 + 1) + 1 + 6;
@@ -323,12 +416,8 @@ void addToTotal(Row& total, const Row& row, int i) {
 RowTable CrossTab::sumGroups(const RowTable& list) const {
   RowTable result;
   if (list.empty()) return result;
-  const Row& header = list[0];
-  result.push_back(header);
-  std::vector<char> counted(list.size());
-  for (std::size_t r = 0; r < list.size(); ++r) counted[r] = isDataRow(list[r], header);
-  const std::vector<char> labelled(header.size(), 0);
-  appendGroups(list, counted, labelled, measureColumnsOf(*this, header), result);
+  result.push_back(list[0]);
+  appendGroups(PassRows(*this, list), std::vector<char>(list[0].size(), 0), result);
   return result;
 }
 
