@@ -20,6 +20,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
@@ -154,7 +155,9 @@ uint64_t mix(uint64_t h) {
 }
 
 // Open-addressing table (linear probing) from a group key's hash to the
-// group's number; the caller compares the keys themselves.
+// group's number; the caller compares the keys themselves. A slot holds the
+// upper half of the hash, which also places it, and a 32-bit group number:
+// eight bytes, so that large tables stay small in the cache.
 class GroupTable {
  public:
   GroupTable() : slots_(64) {}
@@ -163,24 +166,26 @@ class GroupTable {
   // recording it under `hash` as a new group.
   template <typename SameKey>
   std::size_t findOrAdd(uint64_t hash, std::size_t fresh, SameKey sameKey) {
+    if (fresh >= kEmpty) throw std::length_error("too many total groups");
     if ((count_ + 1) * 2 > slots_.size()) grow();
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    for (std::size_t at = tag & mask;; at = (at + 1) & mask) {
       Slot& slot = slots_[at];
       if (slot.group == kEmpty) {
-        slot = Slot{hash, fresh};
+        slot = Slot{tag, static_cast<uint32_t>(fresh)};
         ++count_;
         return fresh;
       }
-      if (slot.hash == hash && sameKey(slot.group)) return slot.group;
+      if (slot.tag == tag && sameKey(slot.group)) return slot.group;
     }
   }
 
  private:
-  static constexpr std::size_t kEmpty = std::numeric_limits<std::size_t>::max();
+  static constexpr uint32_t kEmpty = std::numeric_limits<uint32_t>::max();
   struct Slot {
-    uint64_t hash = 0;
-    std::size_t group = kEmpty;
+    uint32_t tag = 0;
+    uint32_t group = kEmpty;
   };
 
   void grow() {
@@ -189,7 +194,7 @@ class GroupTable {
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
       if (slot.group == kEmpty) continue;
-      std::size_t at = slot.hash & mask;
+      std::size_t at = slot.tag & mask;
       while (slots_[at].group != kEmpty) at = (at + 1) & mask;
       slots_[at] = slot;
     }
@@ -283,13 +288,25 @@ void appendGroups(const PassRows& rows, const std::vector<char>& labelled, RowTa
   std::vector<std::size_t> firstRow;  // per group: its first row in `list`
   const std::size_t base = out.size();
   GroupTable groups;
+  std::size_t previousRow = 0;
+  std::size_t previousGroup = 0;
   for (std::size_t r = 1; r < list.size(); ++r) {
     if (!rows.counted[r]) continue;
     const Row& row = list[r];
     const double* values = rows.values.data() + r * measures;
-    const std::size_t g = groups.findOrAdd(rows.keyHash[r], firstRow.size(), [&](std::size_t group) {
-      return sameKey(list[firstRow[group]], row);
-    });
+    // Sorted input brings the rows of a group together: try the group of the
+    // previous counted row before the table.
+    std::size_t g;
+    if (!firstRow.empty() && rows.keyHash[r] == rows.keyHash[previousRow] &&
+        sameKey(list[firstRow[previousGroup]], row)) {
+      g = previousGroup;
+    } else {
+      g = groups.findOrAdd(rows.keyHash[r], firstRow.size(), [&](std::size_t group) {
+        return sameKey(list[firstRow[group]], row);
+      });
+    }
+    previousRow = r;
+    previousGroup = g;
     Running* sums;
     if (g == firstRow.size()) {
       firstRow.push_back(r);
