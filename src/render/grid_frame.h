@@ -3,7 +3,9 @@
 //   row:[Region,City],col:[2019[Sales],2020[Sales]]
 // renderGridFrame writes it from a finished CrossTab; applyGridFrame reads
 // it back into the header nodes of a CrossTab in place of the automatic
-// layout. The reader accepts any text: it never fails and never recurses.
+// layout. The reader accepts any text: it never fails, never recurses and
+// runs in time linear in the text's length. The writer walks the tree with
+// an explicit stack, so trees of any depth are written without recursion.
 #ifndef TABULON_RENDER_GRID_FRAME_H_
 #define TABULON_RENDER_GRID_FRAME_H_
 
@@ -21,8 +23,10 @@ std::string renderGridFrame(const CrossTab& tab);
 std::string gridFrameSide(const CrossTab& tab, const DimNode* node, bool nested,
                           std::string_view axis);
 // Fills "列头" and "行维" from `text` and rebuilds "列维" from the header.
+// A text without "row:" or without "col:" changes nothing.
 void applyGridFrame(CrossTab& tab, std::string_view text);
 // Builds the children of `parent` from one side of a GridFrame text.
+// Standard exceptions are dropped; the nodes built until then stay.
 void parseGridFrameSide(DimNode* parent, std::string_view side);
 
 }  // namespace tabulon

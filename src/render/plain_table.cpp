@@ -1,0 +1,38 @@
+#include "render/plain_table.h"
+
+namespace tabulon {
+
+std::string renderPlainTable(const CrossTab& tab) {
+  static const Row kNoHeader;
+  const Row& header = tab.rows.empty() ? kNoHeader : tab.rows[0];
+  const long long s = findSeparatorColumn(header, tab.separate);
+  const long long n = static_cast<long long>(header.size());
+  if (0 < s && s < n - 1) return std::string();
+
+  std::string out =
+      "<Table class=\"gridTable\" border=1 cellspacing=\"0\" cellpadding=\"5\">\n"
+      "<thead><tr>\n";
+  for (const std::string& name : header) {
+    if (name == tab.separate) continue;
+    out += "<td class='rowhdr'>";
+    out += name;
+    out += "</td>";
+  }
+  out += "</tr>\n    </thead>\n";
+  out += "<tbody>\n";
+  for (const Row& row : tab.rows) {
+    if (sameRow(row, header)) continue;
+    out += "<tr>";
+    for (const std::string& cell : row) {
+      if (cell == tab.separate) continue;
+      out += "<td>";
+      out += cell;
+      out += "</td>";
+    }
+    out += "</tr>\n";
+  }
+  out += "</tbody>\n</Table>\n";
+  return out;
+}
+
+}  // namespace tabulon
