@@ -28,7 +28,7 @@ std::string logoCell(int rowspan, int colspan) {
 
 std::string colhdr(const std::string& name) { return "<td class=\"colhdr\">" + name + "</td>"; }
 
-// The header and rows of the worked example of Part 4.2.
+// The header and rows of the HTML worked example (East/West, 2019/2020).
 RowTable workedExampleRows() {
   return {{"Region", "City", "|", "Year", "Sales"},
           {"East", "NJ", "|", "2019", "5"},
@@ -42,7 +42,7 @@ void transformRows(CrossTab& tab, RowTable rows, const char* measures) {
   tab.transform(kConvertedMarker, measures);
 }
 
-// Part 4.2 step by step, as literally as the spec reads (orderedMembers at
+// The HTML table step by step, as literally as it is defined (orderedMembers at
 // each depth, a pending list with insertion at its front, renderDataCells
 // for every row leaf): the reference for renderHtml's faster walk.
 std::string referenceHtml(const CrossTab& tab) {
@@ -246,7 +246,7 @@ std::string workedExampleWithColumnTotals() {
 }
 
 // Totals variant of the worked example. The rows that the SumIncCol pass
-// (Part 3.4) would append are written here by hand, with SumOption left at
+// would append are written here by hand, with SumOption left at
 // SumNone, so this test depends on the renderer alone.
 TEST(HtmlTableTest, WorkedExampleWithHandBuiltColumnTotals) {
   CrossTab tab;

@@ -11,7 +11,7 @@ namespace tabulon {
 
 namespace {
 
-// Appends one side of `node` to `out`. The spec's list of pending entries
+// Appends one side of `node` to `out`. The list of pending entries
 // (members and end marks) is kept as a stack of member lists: the end mark
 // of a nested list is the moment its list runs out.
 void appendGridFrameSide(std::string& out, const CrossTab& tab, const DimNode* node,
