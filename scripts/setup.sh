@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake make pkg-config libjsoncpp-dev libgtest-dev libbenchmark-dev
           openjdk-17-jdk-headless junit5 libh2-java libxerial-sqlite-jdbc-java
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev locales)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -16,4 +16,12 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# A locale with a decimal comma, so the tests can prove that totals never
+# depend on the process locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
 fi

@@ -1,6 +1,7 @@
 #include "pivot/cross_tab.h"
 
 #include <cstdio>
+#include <iterator>
 #include <exception>
 
 #include "pivot/labels.h"
@@ -105,6 +106,8 @@ void CrossTab::transform(std::string_view input, std::string_view measures) {
 
 void CrossTab::runTotals() {
   switch (sumOption) {
+    // A pass reads its whole input before it appends to `rows`, so `rows`
+    // itself may be its input.
     case 1:
       appendRowTotals(rows);
       break;
@@ -112,17 +115,24 @@ void CrossTab::runTotals() {
       appendColumnTotals(rows);
       break;
     case 3: {
-      // Column totals first; then row totals of the input, then row totals
-      // of the column totals (the corner cells), in that order.
+      // Column totals, then the row totals of the input, then the row
+      // totals of the column totals (the corner cells), in that order. The
+      // passes read their whole input before they append, so the input
+      // needs no copy: the column totals are set aside while the row pass
+      // reads the input rows, and put back before the row totals.
       const std::size_t n = rows.size();
-      RowTable snapshot = rows;
-      appendColumnTotals(snapshot);
+      appendColumnTotals(rows);
       RowTable columnTotals;
       columnTotals.reserve(rows.size() - n + 1);
       columnTotals.push_back(rows[0]);
-      columnTotals.insert(columnTotals.end(), rows.begin() + n, rows.end());
-      appendRowTotals(snapshot);
+      std::move(rows.begin() + static_cast<std::ptrdiff_t>(n), rows.end(),
+                std::back_inserter(columnTotals));
+      rows.resize(n);
+      appendRowTotals(rows);
       appendRowTotals(columnTotals);
+      rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(n),
+                  std::make_move_iterator(columnTotals.begin() + 1),
+                  std::make_move_iterator(columnTotals.end()));
       break;
     }
     default:
