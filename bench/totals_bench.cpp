@@ -17,6 +17,15 @@ namespace {
 void transformSales(benchmark::State& state, int sumOption) {
   const RowTable table = makeSalesTable(static_cast<int>(state.range(0)));
   std::size_t rowsAfter = 0;
+  {
+    // One untimed run first: later runs reuse the memory it was given, as
+    // the calls of a long-lived process do.
+    CrossTab warmUp;
+    warmUp.sumOption = sumOption;
+    warmUp.rows = table;
+    warmUp.transform(kConvertedMarker, "Sales,Cost");
+    benchmark::DoNotOptimize(warmUp.cells.size());
+  }
   for (auto _ : state) {
     state.PauseTiming();
     auto tab = std::make_unique<CrossTab>();
@@ -24,6 +33,7 @@ void transformSales(benchmark::State& state, int sumOption) {
     tab->rows = table;
     state.ResumeTiming();
     tab->transform(kConvertedMarker, "Sales,Cost");
+    benchmark::DoNotOptimize(tab->cells.size());  // cells are complete
     state.PauseTiming();
     rowsAfter = tab->rows.size();
     tab.reset();
@@ -49,18 +59,13 @@ void columnTotalsPass(benchmark::State& state) {
   }
 }
 
-// Fixed iteration counts keep the two sizes comparable: 10 runs at 100k
-// rows, 3 at 1M.
+// The same fixed iteration count at both sizes keeps them comparable (the
+// first runs of a process pay for fresh memory).
 BENCHMARK_CAPTURE(transformSales, SumIncRowCol, 3)
-    ->Arg(500)->Iterations(10)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(transformSales, SumIncRowCol, 3)
-    ->Arg(5000)->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(500)->Arg(5000)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(transformSales, SumNone, 0)
-    ->Arg(500)->Iterations(10)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(transformSales, SumNone, 0)
-    ->Arg(5000)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(columnTotalsPass)->Arg(500)->Iterations(10)->Unit(benchmark::kMillisecond);
-BENCHMARK(columnTotalsPass)->Arg(5000)->Iterations(3)->Unit(benchmark::kMillisecond);
+    ->Arg(500)->Arg(5000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(columnTotalsPass)->Arg(500)->Arg(5000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tabulon

@@ -21,16 +21,20 @@ const RowTable& salesTable(int cities) {
   return cities == 500 ? small : large;
 }
 
+constexpr char kOptions[] = "Measures=Sales,Cost&SumOption=SumIncRowCol&SumPos=SumLast";
+
 // 5000 cities: 1,000,000 data rows.
 void BM_TransformRequest(benchmark::State& state) {
   const RowTable& table = salesTable(static_cast<int>(state.range(0)));
   std::size_t bytes = 0;
+  // One untimed run first: later runs reuse the memory it was given, as the
+  // calls of a long-lived process do.
+  benchmark::DoNotOptimize(transformRequest(table, kOptions).size());
   for (auto _ : state) {
     state.PauseTiming();
     RowTable rows = table;
     state.ResumeTiming();
-    const std::string text =
-        transformRequest(std::move(rows), "Measures=Sales,Cost&SumOption=SumIncRowCol&SumPos=SumLast");
+    const std::string text = transformRequest(std::move(rows), kOptions);
     bytes = text.size();
     benchmark::DoNotOptimize(text.data());
   }

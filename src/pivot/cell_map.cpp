@@ -1,7 +1,10 @@
 #include "pivot/cell_map.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
 #include <functional>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -11,9 +14,42 @@ namespace {
 // Chunks start small (most tables are small) and double up to 1 MiB.
 constexpr std::size_t kFirstChunkBytes = 4096;
 constexpr std::size_t kMaxChunkBytes = std::size_t{1} << 20;
+// Tables of at least this many bytes are mapped directly (huge pages).
+constexpr std::size_t kMappedSlotBytes = std::size_t{2} << 20;
+// Staged inserts are ordered by the top bits of their slot index.
+constexpr unsigned kOrderBits = 12;
 
 uint64_t hashKey(std::string_view key) { return std::hash<std::string_view>{}(key); }
+
+unsigned log2Of(std::size_t powerOfTwo) {
+  unsigned bits = 0;
+  while ((std::size_t{1} << bits) < powerOfTwo) ++bits;
+  return bits;
+}
 }  // namespace
+
+CellMap::~CellMap() { releaseSlots(slots_, slotCount_); }
+
+CellMap::Slot* CellMap::allocateSlots(std::size_t count) {
+  const std::size_t bytes = count * sizeof(Slot);
+  if (bytes < kMappedSlotBytes) return new Slot[count]();
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+  madvise(p, bytes, MADV_HUGEPAGE);  // a hint: failure only costs speed
+#endif
+  return static_cast<Slot*>(p);  // anonymous pages come zero-filled
+}
+
+void CellMap::releaseSlots(Slot* slots, std::size_t count) {
+  if (slots == nullptr) return;
+  const std::size_t bytes = count * sizeof(Slot);
+  if (bytes < kMappedSlotBytes) {
+    delete[] slots;
+  } else {
+    munmap(slots, bytes);
+  }
+}
 
 CellMap::Record CellMap::readRecord(const char* p) {
   uint64_t keyLength, valueLength;
@@ -25,7 +61,7 @@ CellMap::Record CellMap::readRecord(const char* p) {
 }
 
 std::size_t CellMap::slotFor(uint64_t hash, std::string_view key) const {
-  const std::size_t mask = slots_.size() - 1;
+  const std::size_t mask = slotCount_ - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const Slot& slot = slots_[i];
     if (slot.record == nullptr) return i;
@@ -34,7 +70,7 @@ std::size_t CellMap::slotFor(uint64_t hash, std::string_view key) const {
 }
 
 std::optional<std::string_view> CellMap::find(std::string_view key) const {
-  if (count_ == 0) return std::nullopt;
+  if (size() == 0) return std::nullopt;
   const Slot& slot = slots_[slotFor(hashKey(key), key)];
   if (slot.record == nullptr) return std::nullopt;
   return readRecord(slot.record).value;
@@ -69,41 +105,82 @@ char* CellMap::appendRecord(std::string_view key, std::string_view value) {
 }
 
 void CellMap::insert_or_assign(std::string_view key, std::string_view value) {
-  // Keep the load factor at or below one half.
-  if ((count_ + 1) * 2 > slots_.size()) grow(slots_.empty() ? 16 : slots_.size() * 2);
-  const uint64_t hash = hashKey(key);
-  Slot& slot = slots_[slotFor(hash, key)];
-  if (slot.record != nullptr) {
-    if (readRecord(slot.record).value == value) return;
-    slot.record[2 * sizeof(uint64_t)] = 0;  // the old record is superseded
-  } else {
-    ++count_;
+  staged_.push_back(Slot{hashKey(key), appendRecord(key, value)});
+}
+
+void CellMap::enter(const Slot& staged) {
+  // Records are read only on a full hash match, so entering a new key
+  // touches the slot table alone.
+  const std::size_t mask = slotCount_ - 1;
+  for (std::size_t i = staged.hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.record == nullptr) {
+      ++count_;
+      slot = staged;
+      return;
+    }
+    if (slot.hash == staged.hash &&
+        readRecord(slot.record).key == readRecord(staged.record).key) {
+      retire(slot.record);  // an earlier value of the same key
+      slot = staged;
+      return;
+    }
   }
-  slot.hash = hash;
-  slot.record = appendRecord(key, value);
+}
+
+void CellMap::flush() const {
+  if (staged_.empty()) return;
+  auto& self = const_cast<CellMap&>(*this);  // staged_ and the table are one state
+  std::vector<Slot> staged;
+  staged.swap(staged_);
+  self.reserve(count_ + staged.size());
+
+  // A stable counting sort by the top bits of the slot index keeps later
+  // values of one key after earlier ones, so the last value wins as if each
+  // had been entered at once.
+  const unsigned indexBits = log2Of(slotCount_);
+  const unsigned shift = indexBits > kOrderBits ? indexBits - kOrderBits : 0;
+  const std::size_t mask = slotCount_ - 1;
+  if (shift == 0 || staged.size() < (std::size_t{1} << kOrderBits)) {
+    for (const Slot& s : staged) self.enter(s);
+    return;
+  }
+  std::vector<std::size_t> starts((std::size_t{1} << kOrderBits) + 1, 0);
+  for (const Slot& s : staged) ++starts[((s.hash & mask) >> shift) + 1];
+  for (std::size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
+  std::vector<Slot> ordered(staged.size());
+  for (const Slot& s : staged) ordered[starts[(s.hash & mask) >> shift]++] = s;
+  staged = {};
+  for (const Slot& s : ordered) self.enter(s);
 }
 
 void CellMap::reserve(std::size_t n) {
   std::size_t wanted = 16;
   while (wanted < n * 2) wanted *= 2;
-  if (wanted > slots_.size()) grow(wanted);
+  if (wanted > slotCount_) grow(wanted);
 }
 
 void CellMap::grow(std::size_t slotCount) {
-  std::vector<Slot> old(slotCount);
-  old.swap(slots_);
-  const std::size_t mask = slots_.size() - 1;
-  for (const Slot& slot : old) {
+  Slot* fresh = allocateSlots(slotCount);
+  const std::size_t mask = slotCount - 1;
+  for (std::size_t k = 0; k < slotCount_; ++k) {
+    const Slot& slot = slots_[k];
     if (slot.record == nullptr) continue;
     std::size_t i = slot.hash & mask;
-    while (slots_[i].record != nullptr) i = (i + 1) & mask;
-    slots_[i] = slot;
+    while (fresh[i].record != nullptr) i = (i + 1) & mask;
+    fresh[i] = slot;
   }
+  releaseSlots(slots_, slotCount_);
+  slots_ = fresh;
+  slotCount_ = slotCount;
 }
 
 void CellMap::clear() {
-  slots_.clear();
+  releaseSlots(slots_, slotCount_);
+  slots_ = nullptr;
+  slotCount_ = 0;
   chunks_.clear();
+  staged_.clear();
   count_ = 0;
 }
 

@@ -2,8 +2,15 @@
 //
 // An open-addressing hash map that keeps each key and value together in a
 // chunked arena it owns: one allocation per megabyte instead of two per
-// cell, and a lookup touches one slot and one record. Replacing a value
-// appends a new record and retires the old one.
+// cell. Insertions are staged: the record is appended to the arena at once
+// and entered in the slot table in bulk, ordered by slot position, at the
+// next read. Millions of inserts thus sweep the table instead of probing it
+// at random, which keeps a large transform cache-friendly. Replacing a
+// value appends a new record and retires the old one.
+//
+// Reads flush the staged inserts, so a CellMap must not be read from
+// several threads at once while inserts are staged; one CrossTab is used by
+// one thread.
 #ifndef TABULON_PIVOT_CELL_MAP_H_
 #define TABULON_PIVOT_CELL_MAP_H_
 
@@ -19,6 +26,7 @@ namespace tabulon {
 class CellMap {
  public:
   CellMap() = default;
+  ~CellMap();
   CellMap(const CellMap&) = delete;
   CellMap& operator=(const CellMap&) = delete;
 
@@ -30,8 +38,11 @@ class CellMap {
   // Stores `value` under `key`, replacing an earlier value.
   void insert_or_assign(std::string_view key, std::string_view value);
 
-  std::size_t size() const { return count_; }
-  bool empty() const { return count_ == 0; }
+  std::size_t size() const {
+    flush();
+    return count_;
+  }
+  bool empty() const { return size() == 0; }
   // Makes room for `n` keys in total without regrowing the slot table.
   void reserve(std::size_t n);
   void clear();
@@ -40,6 +51,7 @@ class CellMap {
   // current values were stored.
   template <typename Fn>
   void forEach(Fn&& fn) const {
+    flush();
     for (const Chunk& chunk : chunks_) {
       const char* p = chunk.data.get();
       const char* end = p + chunk.used;
@@ -70,13 +82,27 @@ class CellMap {
   static constexpr std::size_t kHeaderBytes = 2 * sizeof(uint64_t) + 1;
 
   static Record readRecord(const char* p);
+  static void retire(char* record) { record[2 * sizeof(uint64_t)] = 0; }
   std::size_t slotFor(uint64_t hash, std::string_view key) const;
   char* appendRecord(std::string_view key, std::string_view value);
   void grow(std::size_t slotCount);
+  // Enters the staged records in the slot table, in slot order.
+  void flush() const;
+  void enter(const Slot& staged);
 
-  std::vector<Slot> slots_;  // size 0 or a power of two
+  // The slot table: zero-filled, `slotCount_` slots (0 or a power of two).
+  // Large tables are mapped with transparent huge pages where the system
+  // offers them: random probes into tens of megabytes then miss the cache
+  // but rarely the TLB.
+  static Slot* allocateSlots(std::size_t count);
+  static void releaseSlots(Slot* slots, std::size_t count);
+
+  Slot* slots_ = nullptr;
+  std::size_t slotCount_ = 0;
   std::vector<Chunk> chunks_;
   std::size_t count_ = 0;
+  // Appended records not yet in the slot table, in insertion order.
+  mutable std::vector<Slot> staged_;
 };
 
 }  // namespace tabulon
