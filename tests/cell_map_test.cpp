@@ -45,7 +45,7 @@ TEST(CellMapTest, BulkInsertsMatchAnOrderedMap) {
     std::map<std::string, std::string> expected;
     if (count == 5000) cells.reserve(100);  // grows while entering
     for (int i = 0; i < count; ++i) {
-      const std::string key = "k" + std::to_string((i * 7919) % (count / 2 + 1)) + ".";
+      const std::string key = "k" + std::to_string((i * 7919LL) % (count / 2 + 1)) + ".";
       const std::string value(static_cast<std::size_t>(i % 40), static_cast<char>('a' + i % 26));
       cells.insert_or_assign(key, value);
       expected[key] = value;
