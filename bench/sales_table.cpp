@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <cstdint>
+#include <map>
 
 namespace tabulon {
 
@@ -32,6 +33,13 @@ RowTable makeSalesTable(int cities, int years) {
     }
   }
   return table;
+}
+
+const RowTable& cachedSalesTable(int cities) {
+  static std::map<int, RowTable> tables;
+  auto it = tables.find(cities);
+  if (it == tables.end()) it = tables.emplace(cities, makeSalesTable(cities)).first;
+  return it->second;
 }
 
 std::string salesTableText(const RowTable& table) {

@@ -15,6 +15,9 @@ namespace tabulon {
 // quarters: cities * years * 4 data rows after the header row.
 RowTable makeSalesTable(int cities, int years = 50);
 
+// makeSalesTable(cities), built once per process and kept.
+const RowTable& cachedSalesTable(int cities);
+
 // The same table as TAB-separated text, one line per row.
 std::string salesTableText(const RowTable& table);
 
