@@ -133,7 +133,7 @@ void CellMap::flush() const {
   auto& self = const_cast<CellMap&>(*this);  // staged_ and the table are one state
   std::vector<Slot> staged;
   staged.swap(staged_);
-  self.reserve(count_ + staged.size());
+  self.reserveSlots(count_ + staged.size());
 
   // A stable counting sort by the top bits of the slot index keeps later
   // values of one key after earlier ones, so the last value wins as if each
@@ -155,6 +155,11 @@ void CellMap::flush() const {
 }
 
 void CellMap::reserve(std::size_t n) {
+  if (n > count_ + staged_.size()) staged_.reserve(n - count_);
+  reserveSlots(n);
+}
+
+void CellMap::reserveSlots(std::size_t n) {
   std::size_t wanted = 16;
   while (wanted < n * 2) wanted *= 2;
   if (wanted > slotCount_) grow(wanted);

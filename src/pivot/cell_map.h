@@ -86,6 +86,8 @@ class CellMap {
   std::size_t slotFor(uint64_t hash, std::string_view key) const;
   char* appendRecord(std::string_view key, std::string_view value);
   void grow(std::size_t slotCount);
+  // Grows the slot table to hold `n` keys at a load of at most one half.
+  void reserveSlots(std::size_t n);
   // Enters the staged records in the slot table, in slot order.
   void flush() const;
   void enter(const Slot& staged);
