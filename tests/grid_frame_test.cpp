@@ -10,6 +10,7 @@
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
 #include "render/html_table.h"
+#include "worked_example.h"
 
 namespace tabulon {
 namespace {
@@ -39,14 +40,6 @@ std::string dump(const DimNode* node) {
     }
   }
   return out;
-}
-
-RowTable workedExampleRows() {
-  return {{"Region", "City", "|", "Year", "Sales"},
-          {"East", "NJ", "|", "2019", "5"},
-          {"East", "NY", "|", "2019", "7"},
-          {"East", "NJ", "|", "2020", "6"},
-          {"West", "LA", "|", "2020", "9"}};
 }
 
 RowTable headerConstructionRows() {

@@ -11,6 +11,7 @@
 #include "pivot/labels.h"
 #include "render/grid_frame.h"
 #include "render/plain_table.h"
+#include "worked_example.h"
 
 namespace tabulon {
 namespace {
@@ -27,15 +28,6 @@ std::string logoCell(int rowspan, int colspan) {
 }
 
 std::string colhdr(const std::string& name) { return "<td class=\"colhdr\">" + name + "</td>"; }
-
-// The header and rows of the HTML worked example (East/West, 2019/2020).
-RowTable workedExampleRows() {
-  return {{"Region", "City", "|", "Year", "Sales"},
-          {"East", "NJ", "|", "2019", "5"},
-          {"East", "NY", "|", "2019", "7"},
-          {"East", "NJ", "|", "2020", "6"},
-          {"West", "LA", "|", "2020", "9"}};
-}
 
 void transformRows(CrossTab& tab, RowTable rows, const char* measures) {
   tab.rows = std::move(rows);

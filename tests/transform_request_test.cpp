@@ -4,17 +4,10 @@
 
 #include <string>
 
+#include "worked_example.h"
+
 namespace tabulon {
 namespace {
-
-// The worked cross-tab: Region, City | Year with the measure Sales.
-RowTable salesRows() {
-  return {{"Region", "City", "|", "Year", "Sales"},
-          {"East", "NJ", "|", "2019", "5"},
-          {"East", "NY", "|", "2019", "7"},
-          {"East", "NJ", "|", "2020", "6"},
-          {"West", "LA", "|", "2020", "9"}};
-}
 
 // The result text up to the "ret" object: the request echo.
 std::string echoOf(const std::string& text) {
@@ -52,7 +45,7 @@ TEST(TransformRequestTest, EchoesTheFiveValuesAsLookedUp) {
        "\"SumOption\":\"\",\"SumPos\":\"\"}"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(echoOf(transformRequest(salesRows(), c.options)), c.echo) << c.options;
+    EXPECT_EQ(echoOf(transformRequest(workedExampleRows(), c.options)), c.echo) << c.options;
   }
 }
 
@@ -77,14 +70,15 @@ TEST(TransformRequestTest, GridFrameAppliedOnlyAboveTenBytes) {
       {"row:[City],col:[2020[Sales]]", "row:[City],col:[2020[Sales]]"},
   };
   for (const Case& c : cases) {
-    const std::string text = transformRequest(salesRows(), "Measures=Sales&GridFrame=" + c.gridFrame);
+    const std::string text =
+        transformRequest(workedExampleRows(), "Measures=Sales&GridFrame=" + c.gridFrame);
     EXPECT_EQ(gridFrameOf(text), c.written) << c.gridFrame;
   }
 }
 
 TEST(TransformRequestTest, TextIsOneLineWithRawUtf8) {
   const std::string text =
-      transformRequest(salesRows(), "Measures=Sales&SumOption=SumIncCol&SumPos=SumLast");
+      transformRequest(workedExampleRows(), "Measures=Sales&SumOption=SumIncCol&SumPos=SumLast");
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text.find('\n'), text.size() - 1);
   EXPECT_EQ(text.substr(text.size() - 3), "}}\n");

@@ -31,6 +31,12 @@ int findSeparatorColumn(const Row& header, std::string_view separate);
 // True when both rows have the same number of texts and equal texts.
 inline bool sameRow(const Row& a, const Row& b) { return a == b; }
 
+// A full row: at least as many texts as the header and not a copy of it.
+// Only full rows fill cells and take part in totals.
+inline bool isFullRow(const Row& row, const Row& header) {
+  return row.size() >= header.size() && !sameRow(row, header);
+}
+
 class CrossTab {
  public:
   CrossTab();
@@ -102,8 +108,6 @@ class CrossTab {
   std::vector<bool> measureColumnMask(const Row& header) const;
   void runTotals();
   void buildLayout(const std::vector<std::string>& measureNames);
-  void storeCells(const Row& row, const Row& header, const std::vector<bool>& isMeasure,
-                  int sep, std::string& key);
 
   DimNode* measureDimension_ = nullptr;
   DimNode* columnDimension_ = nullptr;

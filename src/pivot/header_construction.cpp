@@ -120,7 +120,7 @@ void CrossTab::fillRowTreeAndCells() {
   static const std::string kNoValue;
   std::string key;
   for (const Row& row : rows) {
-    if (row.size() < header.size() || sameRow(row, header)) continue;
+    if (!isFullRow(row, header)) continue;
     if (rowTop != nullptr) addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure);
     for (std::size_t m = 0; m < measures.size(); ++m) {
       const std::string_view measureName = measures[m]->name();

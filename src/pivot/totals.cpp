@@ -41,12 +41,6 @@ locale_t cLocale() {
   return c;
 }
 
-// A row takes part in totals when it has at least the header's cells and is
-// not a copy of the header.
-bool isDataRow(const Row& row, const Row& header) {
-  return row.size() >= header.size() && row != header;
-}
-
 // Header positions that name a measure, ascending.
 std::vector<std::size_t> measureColumnsOf(const CrossTab& tab, const Row& header) {
   std::vector<std::size_t> columns;
@@ -223,7 +217,7 @@ struct PassRows {
     values.assign(list.size() * measures, 0.0);
     for (std::size_t r = 1; r < list.size(); ++r) {
       const Row& row = list[r];
-      if (!isDataRow(row, header)) continue;
+      if (!isFullRow(row, header)) continue;
       counted[r] = 1;
       uint64_t h = mix(row.size());
       for (std::size_t j = 0; j < row.size(); ++j) {
