@@ -1,7 +1,6 @@
 #include "pivot/cross_tab.h"
 
 #include <cstdio>
-#include <iterator>
 #include <exception>
 
 #include "pivot/labels.h"
@@ -102,42 +101,6 @@ void CrossTab::transform(std::string_view input, std::string_view measures) {
   for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
   runTotals();
   buildTree(measureNames);
-}
-
-void CrossTab::runTotals() {
-  switch (sumOption) {
-    // A pass reads its whole input before it appends to `rows`, so `rows`
-    // itself may be its input.
-    case 1:
-      appendRowTotals(rows);
-      break;
-    case 2:
-      appendColumnTotals(rows);
-      break;
-    case 3: {
-      // Column totals, then the row totals of the input, then the row
-      // totals of the column totals (the corner cells), in that order. The
-      // passes read their whole input before they append, so the input
-      // needs no copy: the column totals are set aside while the row pass
-      // reads the input rows, and put back before the row totals.
-      const std::size_t n = rows.size();
-      appendColumnTotals(rows);
-      RowTable columnTotals;
-      columnTotals.reserve(rows.size() - n + 1);
-      columnTotals.push_back(rows[0]);
-      std::move(rows.begin() + static_cast<std::ptrdiff_t>(n), rows.end(),
-                std::back_inserter(columnTotals));
-      rows.resize(n);
-      appendRowTotals(rows);
-      appendRowTotals(columnTotals);
-      rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(n),
-                  std::make_move_iterator(columnTotals.begin() + 1),
-                  std::make_move_iterator(columnTotals.end()));
-      break;
-    }
-    default:
-      break;
-  }
 }
 
 void CrossTab::buildTree(const std::vector<std::string>& measureNames) {

@@ -106,7 +106,7 @@ class CrossTab {
  private:
   // Marks which header positions are measure columns.
   std::vector<bool> measureColumnMask(const Row& header) const;
-  void runTotals();
+  void runTotals();  // totals.cpp: the passes that sumOption asks for
   void buildLayout(const std::vector<std::string>& measureNames);
 
   DimNode* measureDimension_ = nullptr;

@@ -2,13 +2,14 @@
 // CrossTab, and the number reading and writing behind their sums.
 //
 // A labelling pass totals one axis. It walks that axis' dimension columns
-// from right to left; at each column every counted row is relabelled "合计"
+// from right to left; at each column every data row is relabelled "合计"
 // there (a row that already holds "合计" drops out) and the rows are summed
 // by group, so each step totals one level coarser than the one before. The
 // relabelling is kept virtual: the input rows are never copied or changed,
-// a flag per row says whether it still counts and a flag per column whether
-// it holds the label. Grouping goes through a hash table keyed by the
-// non-measure cells, so a pass costs time linear in rows times columns.
+// a flag per column says whether it holds the label. Grouping goes through
+// a hash table keyed by the non-measure cells; since each step's groups are
+// unions of the groups of the step before, a later step merges groups, not
+// rows, and a pass costs time linear in rows times columns.
 //
 // The header row never forms or joins a group: a data row whose key cells
 // happen to equal the column names is summed in a group of its own.
@@ -16,6 +17,7 @@
 
 #include <locale.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -50,16 +52,20 @@ std::vector<std::size_t> measureColumnsOf(const CrossTab& tab, const Row& header
   return columns;
 }
 
-// Reads a plain decimal text ("12.5", " -3", "8kg", ".5") exactly as strtod
-// does: its digits form an integer below 10^15, divided by a power of ten in
-// one correctly rounded division. Returns false for what it leaves to
-// strtod: no digit, more than 15 digits, an exponent, hex, inf and nan.
-bool readPlainDecimal(const char* p, double& value) {
-  static const double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+// A plain decimal text ("12.5", " -3", "8kg", ".5"): its digits read as
+// one integer below 10^15, the count of those digits after the point, and
+// its sign.
+struct PlainDecimal {
+  uint64_t digits = 0;
+  int decimals = 0;
   bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
+};
+
+// Splits a plain decimal text. Returns false for what it leaves to strtod:
+// no digit, more than 15 digits, an exponent, hex, inf and nan.
+bool parsePlainDecimal(const char* p, PlainDecimal& number) {
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  if (*p == '+' || *p == '-') number.negative = *p++ == '-';
   uint64_t n = 0;
   int digits = 0;
   int decimals = 0;
@@ -70,8 +76,20 @@ bool readPlainDecimal(const char* p, double& value) {
     }
   }
   if (digits == 0 || digits > 15 || *p == 'e' || *p == 'E' || *p == 'x' || *p == 'X') return false;
-  value = static_cast<double>(n) / kPowers[decimals];
-  if (negative) value = -value;
+  number.digits = n;
+  number.decimals = decimals;
+  return true;
+}
+
+// Reads a plain decimal text exactly as strtod does: its digits divided by
+// a power of ten in one correctly rounded division.
+bool readPlainDecimal(const char* p, double& value) {
+  static const double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  PlainDecimal number;
+  if (!parsePlainDecimal(p, number)) return false;
+  value = static_cast<double>(number.digits) / kPowers[number.decimals];
+  if (number.negative) value = -value;
   return true;
 }
 
@@ -159,6 +177,18 @@ class GroupTable {
  public:
   GroupTable() : slots_(64) {}
 
+  // The group whose key `sameKey(group)` confirms, or kEmpty.
+  template <typename SameKey>
+  std::size_t find(uint64_t hash, SameKey sameKey) const {
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = tag & mask;; at = (at + 1) & mask) {
+      const Slot& slot = slots_[at];
+      if (slot.group == kEmpty) return kEmpty;
+      if (slot.tag == tag && sameKey(slot.group)) return slot.group;
+    }
+  }
+
   // The group whose key `sameKey(group)` confirms, or `fresh` after
   // recording it under `hash` as a new group.
   template <typename SameKey>
@@ -178,8 +208,9 @@ class GroupTable {
     }
   }
 
+ static constexpr uint32_t kEmpty = std::numeric_limits<uint32_t>::max();
+
  private:
-  static constexpr uint32_t kEmpty = std::numeric_limits<uint32_t>::max();
   struct Slot {
     uint32_t tag = 0;
     uint32_t group = kEmpty;
@@ -201,180 +232,429 @@ class GroupTable {
   std::size_t count_ = 0;
 };
 
-// The rows of one totals pass and what each step needs of them. A row's
-// key is its length and its texts outside the measure columns; its hash is
-// a sum of one term per key cell, so relabelling a column takes that
-// column's term out of every counted row's hash without rehashing the rest.
-struct PassRows {
-  PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), width(rows[0].size()) {
-    const Row& header = list[0];
-    measureColumns = measureColumnsOf(tab, header);
-    std::vector<char> isMeasure(width, 0);
-    for (std::size_t i : measureColumns) isMeasure[i] = 1;
-    const std::size_t measures = measureColumns.size();
-    counted.assign(list.size(), 0);
-    keyHash.assign(list.size(), 0);
-    values.assign(list.size() * measures, 0.0);
-    for (std::size_t r = 1; r < list.size(); ++r) {
-      const Row& row = list[r];
-      if (!isFullRow(row, header)) continue;
-      counted[r] = 1;
-      uint64_t h = mix(row.size());
-      for (std::size_t j = 0; j < row.size(); ++j) {
-        if (j >= width || !isMeasure[j]) h += cellTerm(j, row[j]);
-      }
-      keyHash[r] = h;
-      for (std::size_t m = 0; m < measures; ++m) {
-        values[r * measures + m] = readNumber(row[measureColumns[m]]);
-      }
-    }
+constexpr uint32_t kNoGroup = std::numeric_limits<uint32_t>::max();
+
+// Sums of the measure texts of one list stay exact in integer millionths
+// while every text reads as a whole number of millionths and the sum of all
+// their magnitudes stays within this bound: every partial sum then lies so
+// far below 2^53 millionths that adding two such numbers in double precision
+// and rounding to six decimals, as the totals do after each addition, gives
+// exactly the integer sum.
+constexpr uint64_t kExactMicros = uint64_t{1} << 50;
+
+// Numbers for the distinct texts of one column, in order of first
+// appearance. Holds pointers to the texts it has seen, which must outlive it.
+class TextIds {
+ public:
+  uint32_t idOf(const std::string& text) {
+    if (last_ != nullptr && *last_ == text) return lastId_;  // sorted input repeats
+    const std::size_t id = table_.findOrAdd(hashText(text), texts_.size(),
+                                            [&](std::size_t found) { return *texts_[found] == text; });
+    if (id == texts_.size()) texts_.push_back(&text);
+    last_ = &text;
+    lastId_ = static_cast<uint32_t>(id);
+    return lastId_;
   }
 
-  static uint64_t cellTerm(std::size_t column, const std::string& text) {
-    return mix(hashText(text) + column * 0x9e3779b97f4a7c15ULL);
+  // The number of `text`, or GroupTable::kEmpty when it never appeared.
+  uint32_t find(const std::string& text) const {
+    return static_cast<uint32_t>(
+        table_.find(hashText(text), [&](std::size_t found) { return *texts_[found] == text; }));
   }
+
+ private:
+  GroupTable table_;
+  std::vector<const std::string*> texts_;
+  const std::string* last_ = nullptr;
+  uint32_t lastId_ = 0;
+};
+
+// The data rows of one row list and what every totals step needs of them,
+// read once and shared by the passes over that list. A row's key is its
+// length and its texts outside the measure columns; each key text is held
+// as the number of that text in its column, so that grouping compares
+// numbers, not texts. A key's hash is a sum of one term per key cell, so
+// relabelling a column takes that column's term out of the hash without
+// rehashing the rest.
+//
+// When the list's sums stay exact (kExactMicros), they are kept in integers
+// and the order of the additions no longer matters: each step then sums the
+// groups of the step before instead of the rows.
+struct PassRows {
+  PassRows(const CrossTab& tab, const RowTable& rows);
+
+  static uint64_t keyTerm(std::size_t position, uint32_t id) {
+    return mix((static_cast<uint64_t>(position) << 32) + id);
+  }
+  const uint32_t* keyOf(std::size_t i) const { return keyIds.data() + i * keyColumns.size(); }
+  // The position of `column` (a key column) in keyColumns.
+  std::size_t positionOf(std::size_t column) const {
+    return static_cast<std::size_t>(
+        std::lower_bound(keyColumns.begin(), keyColumns.end(), column) - keyColumns.begin());
+  }
+
+  static constexpr uint32_t kAbsent = GroupTable::kEmpty;  // a cell past a row's end
+
+ private:
+  // Sets the millionths of data row `i` (`row`) and returns true when all
+  // its measure texts are exact, counting their magnitudes in `magnitude`.
+  bool readMicros(const Row& row, std::size_t i, std::vector<uint64_t>& magnitude);
+  // Sets the numbers of data row `i` (`row`).
+  void readValues(const Row& row, std::size_t i);
+
+ public:
 
   const RowTable& list;
   const std::size_t width;                  // the header's cells
   std::vector<std::size_t> measureColumns;  // ascending
-  std::vector<char> counted;                // per row: takes part in this step
-  std::vector<uint64_t> keyHash;            // per counted row: hash of its key
-  std::vector<double> values;               // per row and measure: the number read
+  // The key columns, ascending: the header's non-measure columns, then
+  // every column past the header's width that some data row reaches.
+  std::vector<std::size_t> keyColumns;
+  std::vector<uint32_t> totalIds;  // per key column: the number of "合计" there
+  std::vector<uint32_t> dataRows;  // the rows that take part, ascending
+  std::vector<uint32_t> keyIds;    // per data row and key column: the text's number
+  std::vector<uint64_t> keyHash;   // per data row: hash of its key
+  std::vector<double> values;      // per data row and measure: the number read
+  std::vector<int64_t> micros;     // the same in millionths, when exact
+  bool exact = true;
 };
 
-// Appends to `out` one row per group of the counted rows (row 0 is the
-// header), in the order in which the groups first occur. Rows group together
-// when they have the same length and the same texts outside the measure
-// columns; rows of different lengths never do. Columns flagged in `labelled`
-// hold "合计" in every counted row and are left out of the key. A group's
-// row is a copy of its first row (so a one-row group keeps its texts);
-// every further row is added into its measure cells, in row order and
-// column order, exactly as addToTotal adds: the running totals are kept as
-// the numbers that their texts would read back as, and written as text once
-// the group is complete.
-void appendGroups(const PassRows& rows, const std::vector<char>& labelled, RowTable& out) {
-  const RowTable& list = rows.list;
-  const std::size_t width = rows.width;
-  const std::vector<std::size_t>& measureColumns = rows.measureColumns;
-  std::vector<char> skip = labelled;  // columns that are not part of the key
-  for (std::size_t i : measureColumns) skip[i] = 1;
-  std::vector<std::size_t> keyColumns;
-  for (std::size_t j = 0; j < width; ++j) {
-    if (!skip[j]) keyColumns.push_back(j);
+PassRows::PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), width(rows[0].size()) {
+  if (list.size() >= GroupTable::kEmpty) throw std::length_error("too many rows for totals");
+  const Row& header = list[0];
+  measureColumns = measureColumnsOf(tab, header);
+  std::vector<char> isMeasure(width, 0);
+  for (std::size_t i : measureColumns) isMeasure[i] = 1;
+  // Rows longer than the header add key columns past its width.
+  std::size_t longest = width;
+  for (const Row& row : list) longest = std::max(longest, row.size());
+  for (std::size_t j = 0; j < longest; ++j) {
+    if (j >= width || !isMeasure[j]) keyColumns.push_back(j);
   }
-  // Cells past the header's width belong to the key as well.
-  auto sameKey = [&](const Row& a, const Row& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t j : keyColumns) {
-      if (a[j] != b[j]) return false;
+  const std::size_t keys = keyColumns.size();
+  const std::size_t measures = measureColumns.size();
+  std::vector<TextIds> ids(keys);
+  std::vector<uint64_t> magnitude(measures, 0);
+  dataRows.reserve(list.size());
+  keyHash.reserve(list.size());
+  keyIds.resize(list.size() * keys);
+  micros.resize(list.size() * measures);
+  for (std::size_t r = 1; r < list.size(); ++r) {
+    const Row& row = list[r];
+    if (!isFullRow(row, header)) continue;
+    const std::size_t i = dataRows.size();
+    dataRows.push_back(static_cast<uint32_t>(r));
+    uint32_t* key = keyIds.data() + i * keys;
+    uint64_t h = 0;
+    for (std::size_t p = 0; p < keys; ++p) {
+      const std::size_t j = keyColumns[p];
+      key[p] = j < row.size() ? ids[p].idOf(row[j]) : kAbsent;
+      h += keyTerm(p, key[p]);
     }
-    for (std::size_t j = width; j < a.size(); ++j) {
-      if (a[j] != b[j]) return false;
+    keyHash.push_back(h);
+    if (exact && readMicros(row, i, magnitude)) continue;
+    if (exact) {
+      // The first text that is not exact: from here on the list is summed
+      // as numbers, so read those of the rows before as well.
+      exact = false;
+      for (std::size_t k = 0; k < i; ++k) readValues(list[dataRows[k]], k);
+    }
+    readValues(row, i);
+  }
+  keyIds.resize(dataRows.size() * keys);
+  if (!exact) micros = std::vector<int64_t>();
+  values.resize(exact ? 0 : dataRows.size() * measures);
+  const std::string label = kTotalLabel;
+  totalIds.resize(keys);
+  for (std::size_t p = 0; p < keys; ++p) totalIds[p] = ids[p].find(label);
+}
+
+bool PassRows::readMicros(const Row& row, std::size_t i, std::vector<uint64_t>& magnitude) {
+  static const int64_t kScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+  const std::size_t measures = measureColumns.size();
+  for (std::size_t m = 0; m < measures; ++m) {
+    const std::string& text = row[measureColumns[m]];
+    int64_t n = 0;
+    PlainDecimal number;
+    if (parsePlainDecimal(text.c_str(), number)) {
+      // Millionths without a division: the digits scaled by a power of ten.
+      if (number.decimals > 6) return false;
+      const int64_t scale = kScales[number.decimals];
+      if (number.digits > kExactMicros / static_cast<uint64_t>(scale)) return false;
+      n = static_cast<int64_t>(number.digits) * scale;
+      if (number.negative) n = -n;
+    } else {
+      const double value = readNumber(text);  // "", "abc", "1e3", ...
+      if (!microUnits(value, n) || static_cast<double>(n) / 1e6 != value) return false;
+    }
+    magnitude[m] += static_cast<uint64_t>(n < 0 ? -n : n);
+    if (magnitude[m] > kExactMicros) return false;
+    micros[i * measures + m] = n;
+  }
+  return true;
+}
+
+void PassRows::readValues(const Row& row, std::size_t i) {
+  const std::size_t measures = measureColumns.size();
+  if (values.size() < (i + 1) * measures) values.resize(list.size() * measures);
+  for (std::size_t m = 0; m < measures; ++m) {
+    values[i * measures + m] = readNumber(row[measureColumns[m]]);
+  }
+}
+
+// The groups of one step, in the order of their first rows.
+struct Level {
+  std::size_t size() const { return firstRow.size(); }
+
+  std::vector<uint32_t> firstRow;  // per group: its first data row (PassRows::dataRows)
+  std::vector<uint64_t> hash;      // per group: the hash of its key
+  std::vector<uint32_t> rowCount;  // per group: the rows it sums
+  // Per group and measure. Exact lists: the sum in millionths. Others: the
+  // running total as its text reads back, and the latest unrounded sum.
+  std::vector<int64_t> micros;
+  std::vector<double> total;
+  std::vector<double> sum;
+};
+
+// Every data row a group of its own: where the steps start.
+Level rowLevel(const PassRows& rows) {
+  Level level;
+  level.firstRow.resize(rows.dataRows.size());
+  for (std::size_t i = 0; i < level.firstRow.size(); ++i) level.firstRow[i] = static_cast<uint32_t>(i);
+  level.hash = rows.keyHash;
+  level.rowCount.assign(rows.dataRows.size(), 1);
+  level.micros = rows.micros;
+  return level;
+}
+
+// How the groups of one step merge into the groups of the next, once a
+// column is relabelled: `parent` gives, per group of the step, its group
+// in the next step (kNoGroup when it drops out), and per such key group its
+// first member's first row and the hash of its key. Key groups are numbered
+// in the order of their first members.
+struct KeyGroups {
+  std::vector<uint32_t> parent;
+  std::vector<uint32_t> keyRow;
+  std::vector<uint64_t> hash;
+};
+
+constexpr std::size_t kNoColumn = std::numeric_limits<std::size_t>::max();
+
+// Merges the groups of `level` whose keys agree once `column` (kNoColumn
+// for none) holds the label too. `labelled` flags the columns that hold it,
+// `column` included. A group that already holds "合计" in `column` is a
+// total that came with the input: it drops out.
+KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t column,
+                      const std::vector<char>& labelled) {
+  // The key positions still compared: the key columns without the label.
+  std::vector<std::size_t> compared;
+  for (std::size_t p = 0; p < rows.keyColumns.size(); ++p) {
+    const std::size_t j = rows.keyColumns[p];
+    if (j >= rows.width || !labelled[j]) compared.push_back(p);
+  }
+  auto sameKey = [&](uint32_t a, uint32_t b) {
+    const uint32_t* x = rows.keyOf(a);
+    const uint32_t* y = rows.keyOf(b);
+    for (std::size_t p : compared) {
+      if (x[p] != y[p]) return false;
     }
     return true;
   };
+  const std::size_t position = column == kNoColumn ? 0 : rows.positionOf(column);
 
-  // Per group and measure: the total as read back, and the latest sum.
-  struct Running {
-    double total;
-    double sum;
-  };
-  const std::size_t measures = measureColumns.size();
-  std::vector<Running> running;
-  std::vector<char> summed;           // per group: a second row was added
-  std::vector<std::size_t> firstRow;  // per group: its first row in `list`
-  const std::size_t base = out.size();
-  GroupTable groups;
-  std::size_t previousRow = 0;
-  std::size_t previousGroup = 0;
-  for (std::size_t r = 1; r < list.size(); ++r) {
-    if (!rows.counted[r]) continue;
-    const Row& row = list[r];
-    const double* values = rows.values.data() + r * measures;
-    // Sorted input brings the rows of a group together: try the group of the
-    // previous counted row before the table.
-    std::size_t g;
-    if (!firstRow.empty() && rows.keyHash[r] == rows.keyHash[previousRow] &&
-        sameKey(list[firstRow[previousGroup]], row)) {
-      g = previousGroup;
-    } else {
-      g = groups.findOrAdd(rows.keyHash[r], firstRow.size(), [&](std::size_t group) {
-        return sameKey(list[firstRow[group]], row);
-      });
+  KeyGroups key;
+  key.parent.assign(level.size(), kNoGroup);
+  GroupTable table;
+  uint32_t previous = kNoGroup;
+  for (std::size_t g = 0; g < level.size(); ++g) {
+    const uint32_t first = level.firstRow[g];
+    uint64_t h = level.hash[g];
+    if (column != kNoColumn) {
+      const uint32_t id = rows.keyOf(first)[position];
+      if (id == rows.totalIds[position]) continue;
+      h -= PassRows::keyTerm(position, id);
     }
-    previousRow = r;
-    previousGroup = g;
-    Running* sums;
-    if (g == firstRow.size()) {
-      firstRow.push_back(r);
-      summed.push_back(0);
-      running.resize(running.size() + measures);
-      sums = running.data() + g * measures;
-      for (std::size_t m = 0; m < measures; ++m) sums[m].total = values[m];
-      out.push_back(row);
-      Row& total = out.back();
-      for (std::size_t j = 0; j < width; ++j) {
-        if (labelled[j]) total[j] = kTotalLabel;
+    // Sorted input brings the members of a group together: try the key
+    // group of the previous member before the table.
+    std::size_t k;
+    if (previous != kNoGroup && key.hash[previous] == h && sameKey(key.keyRow[previous], first)) {
+      k = previous;
+    } else {
+      k = table.findOrAdd(h, key.keyRow.size(),
+                          [&](std::size_t found) { return sameKey(key.keyRow[found], first); });
+    }
+    if (k == key.keyRow.size()) {
+      key.keyRow.push_back(first);
+      key.hash.push_back(h);
+    }
+    key.parent[g] = static_cast<uint32_t>(k);
+    previous = static_cast<uint32_t>(k);
+  }
+  return key;
+}
+
+// The next step's groups of an exact list in which no row can copy the
+// header: each key group sums its member groups.
+Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key) {
+  const std::size_t measures = rows.measureColumns.size();
+  Level next;
+  // A key group's first member holds its first row: the members come in
+  // the order of their first rows.
+  next.firstRow = key.keyRow;
+  next.hash = key.hash;
+  next.rowCount.assign(key.keyRow.size(), 0);
+  next.micros.assign(key.keyRow.size() * measures, 0);
+  for (std::size_t g = 0; g < level.size(); ++g) {
+    const uint32_t k = key.parent[g];
+    if (k == kNoGroup) continue;
+    next.rowCount[k] += level.rowCount[g];
+    for (std::size_t m = 0; m < measures; ++m) {
+      next.micros[k * measures + m] += level.micros[g * measures + m];
+    }
+  }
+  return next;
+}
+
+// True when `row`, with the label in the `labelled` columns, equals `header`.
+bool copiesHeader(const Row& row, const Row& header, const std::vector<char>& labelled) {
+  if (row.size() != header.size()) return false;
+  for (std::size_t j = 0; j < header.size(); ++j) {
+    if (!labelled[j] && row[j] != header[j]) return false;
+  }
+  return true;
+}
+
+// The next step's groups, summed row by row in row order, exactly as
+// addToTotal adds: the running totals are kept as the numbers that their
+// texts would read back as. `rowGroup` gives each data row's group in the
+// step before and is updated to the next; with `headerLabelled`, a row that
+// the labels turn into a copy of the header drops out.
+Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<char>& labelled,
+               bool headerLabelled, std::vector<uint32_t>& rowGroup) {
+  const RowTable& list = rows.list;
+  const std::size_t measures = rows.measureColumns.size();
+  std::vector<uint32_t> order(key.keyRow.size(), kNoGroup);
+  Level next;
+  for (std::size_t i = 0; i < rows.dataRows.size(); ++i) {
+    if (rowGroup[i] == kNoGroup) continue;
+    const uint32_t k = key.parent[rowGroup[i]];
+    if (k == kNoGroup || (headerLabelled && copiesHeader(list[rows.dataRows[i]], list[0], labelled))) {
+      rowGroup[i] = kNoGroup;
+      continue;
+    }
+    uint32_t& g = order[k];
+    rowGroup[i] = g;
+    if (g == kNoGroup) {
+      g = rowGroup[i] = static_cast<uint32_t>(next.size());
+      next.firstRow.push_back(static_cast<uint32_t>(i));
+      next.hash.push_back(key.hash[k]);
+      next.rowCount.push_back(1);
+      if (rows.exact) {
+        next.micros.insert(next.micros.end(), rows.micros.begin() + i * measures,
+                           rows.micros.begin() + (i + 1) * measures);
+      } else {
+        next.total.insert(next.total.end(), rows.values.begin() + i * measures,
+                          rows.values.begin() + (i + 1) * measures);
+        next.sum.resize(next.total.size());
       }
       continue;
     }
-    sums = running.data() + g * measures;
+    ++next.rowCount[g];
     for (std::size_t m = 0; m < measures; ++m) {
-      sums[m].sum = sums[m].total + values[m];
-      sums[m].total = readBack(sums[m].sum);
+      const std::size_t at = g * measures + m;
+      if (rows.exact) {
+        next.micros[at] += rows.micros[i * measures + m];
+      } else {
+        next.sum[at] = next.total[at] + rows.values[i * measures + m];
+        next.total[at] = readBack(next.sum[at]);
+      }
     }
-    summed[g] = 1;
   }
-  for (std::size_t g = 0; g < summed.size(); ++g) {
-    if (!summed[g]) continue;
+  return next;
+}
+
+// Appends to `out` one row per group of `level`: a copy of its first row
+// with the label in the `labelled` columns and, when it sums more than one
+// row, its sums in the measure columns (a one-row group keeps its texts).
+void appendGroupRows(const PassRows& rows, const Level& level, const std::vector<char>& labelled,
+                     RowTable& out) {
+  const std::size_t measures = rows.measureColumns.size();
+  out.reserve(out.size() + level.size());
+  for (std::size_t g = 0; g < level.size(); ++g) {
+    out.push_back(rows.list[rows.dataRows[level.firstRow[g]]]);
+    Row& total = out.back();
+    for (std::size_t j = 0; j < rows.width; ++j) {
+      if (labelled[j]) total[j] = kTotalLabel;
+    }
+    if (level.rowCount[g] < 2) continue;
     for (std::size_t m = 0; m < measures; ++m) {
-      writeNumber(running[g * measures + m].sum, out[base + g][measureColumns[m]]);
+      std::string& text = total[rows.measureColumns[m]];
+      if (rows.exact) {
+        writeMicroUnits(level.micros[g * measures + m], text);
+      } else {
+        writeNumber(level.sum[g * measures + m], text);
+      }
     }
   }
 }
 
-// The total rows of one axis: for each column of `columns` in turn, the
-// column is relabelled "合计" in every counted row and the groups are summed.
-RowTable labelledTotals(const CrossTab& tab, const RowTable& list,
-                        const std::vector<std::size_t>& columns) {
-  RowTable totals;
-  if (list.empty() || columns.empty()) return totals;
-  const Row& header = list[0];
-  PassRows rows(tab, list);
-  std::vector<char> labelled(header.size(), 0);
+// Appends to `out` the total rows of one axis: for each column of `columns`
+// in turn, the column is relabelled "合计" in every data row and the rows
+// are summed by group, so each step totals one level coarser than the one
+// before and its groups are unions of the groups before.
+void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& columns, RowTable& out) {
+  if (columns.empty()) return;
+  const Row& header = rows.list[0];
+  std::vector<char> labelled(rows.width, 0);
   // A relabelled row can turn into a copy of the header only while every
-  // labelled header cell is itself "合计".
+  // labelled header cell is itself "合计"; such steps, and every step of a
+  // list whose sums are not exact, go row by row (always the first steps).
   bool headerLabelled = true;
+  Level level = rowLevel(rows);
+  std::vector<uint32_t> rowGroup;
+  if (!rows.exact || header[columns[0]] == kTotalLabel) {
+    rowGroup.resize(rows.dataRows.size());
+    for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
+  }
   for (std::size_t c : columns) {
     labelled[c] = 1;
     headerLabelled = headerLabelled && header[c] == kTotalLabel;
-    for (std::size_t r = 1; r < list.size(); ++r) {
-      if (!rows.counted[r]) continue;
-      const Row& row = list[r];
-      // A row that already holds "合计" here is a total that came with the
-      // input: it takes no part from this column on.
-      if (row[c] == kTotalLabel) {
-        rows.counted[r] = 0;
-        continue;
-      }
-      rows.keyHash[r] -= PassRows::cellTerm(c, row[c]);
-      if (headerLabelled && row.size() == header.size()) {
-        bool copy = true;
-        for (std::size_t j = 0; copy && j < header.size(); ++j) {
-          copy = labelled[j] || row[j] == header[j];
-        }
-        if (copy) rows.counted[r] = 0;
-      }
+    const KeyGroups key = mergeGroups(rows, level, c, labelled);
+    if (rows.exact && !headerLabelled) {
+      level = sumByGroup(rows, level, key);
+    } else {
+      level = sumByRow(rows, key, labelled, headerLabelled, rowGroup);
     }
-    appendGroups(rows, labelled, totals);
+    appendGroupRows(rows, level, labelled, out);
   }
-  return totals;
 }
 
-// Moves `totals` to the end of `rows`. Called only after the pass is done
-// with its input, which may be `rows` itself.
-void appendRows(RowTable& rows, RowTable&& totals) {
-  rows.insert(rows.end(), std::make_move_iterator(totals.begin()),
+// The columns that the column totals relabel, right to left: right of the
+// separator column (every column when there is none), measures left out.
+std::vector<std::size_t> columnSideColumns(const CrossTab& tab, const Row& header) {
+  const std::ptrdiff_t s = findSeparatorColumn(header, tab.separate);
+  std::vector<std::size_t> columns;
+  for (std::ptrdiff_t c = static_cast<std::ptrdiff_t>(header.size()) - 1; c > s; --c) {
+    if (!tab.isMeasureName(header[c])) columns.push_back(static_cast<std::size_t>(c));
+  }
+  return columns;
+}
+
+// The columns that the row totals relabel, right to left: left of the
+// separator column (none when there is no separator column).
+std::vector<std::size_t> rowSideColumns(const CrossTab& tab, const Row& header) {
+  const std::ptrdiff_t s = findSeparatorColumn(header, tab.separate);
+  std::vector<std::size_t> columns;
+  for (std::ptrdiff_t c = s - 1; c >= 0; --c) {
+    if (!tab.isMeasureName(header[c])) columns.push_back(static_cast<std::size_t>(c));
+  }
+  return columns;
+}
+
+// Moves `totals`, from its row `from` on, to the end of `rows`. Called only
+// after the passes are done with their input, which may be `rows` itself.
+void appendRows(RowTable& rows, RowTable&& totals, std::size_t from = 0) {
+  rows.insert(rows.end(), std::make_move_iterator(totals.begin() + static_cast<std::ptrdiff_t>(from)),
               std::make_move_iterator(totals.end()));
 }
 
@@ -426,32 +706,65 @@ RowTable CrossTab::sumGroups(const RowTable& list) const {
   RowTable result;
   if (list.empty()) return result;
   result.push_back(list[0]);
-  appendGroups(PassRows(*this, list), std::vector<char>(list[0].size(), 0), result);
+  const PassRows rows(*this, list);
+  const std::vector<char> labelled(rows.width, 0);
+  const Level level = rowLevel(rows);
+  const KeyGroups key = mergeGroups(rows, level, kNoColumn, labelled);
+  if (rows.exact) {
+    appendGroupRows(rows, sumByGroup(rows, level, key), labelled, result);
+  } else {
+    std::vector<uint32_t> rowGroup(rows.dataRows.size());
+    for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
+    appendGroupRows(rows, sumByRow(rows, key, labelled, false, rowGroup), labelled, result);
+  }
   return result;
 }
 
 void CrossTab::appendColumnTotals(const RowTable& list) {
   if (list.empty()) return;
-  const Row& header = list[0];
-  // Right of the separator column (every column when there is none).
-  const std::ptrdiff_t s = findSeparatorColumn(header, separate);
-  std::vector<std::size_t> columns;
-  for (std::ptrdiff_t c = static_cast<std::ptrdiff_t>(header.size()) - 1; c > s; --c) {
-    if (!isMeasureName(header[c])) columns.push_back(static_cast<std::size_t>(c));
-  }
-  appendRows(rows, labelledTotals(*this, list, columns));
+  RowTable totals;
+  labelledTotals(PassRows(*this, list), columnSideColumns(*this, list[0]), totals);
+  appendRows(rows, std::move(totals));
 }
 
 void CrossTab::appendRowTotals(const RowTable& list) {
   if (list.empty()) return;
-  const Row& header = list[0];
-  // Left of the separator column (none when there is no separator column).
-  const std::ptrdiff_t s = findSeparatorColumn(header, separate);
-  std::vector<std::size_t> columns;
-  for (std::ptrdiff_t c = s - 1; c >= 0; --c) {
-    if (!isMeasureName(header[c])) columns.push_back(static_cast<std::size_t>(c));
+  RowTable totals;
+  labelledTotals(PassRows(*this, list), rowSideColumns(*this, list[0]), totals);
+  appendRows(rows, std::move(totals));
+}
+
+void CrossTab::runTotals() {
+  switch (sumOption) {
+    case 1:
+      appendRowTotals(rows);
+      break;
+    case 2:
+      appendColumnTotals(rows);
+      break;
+    case 3: {
+      // Column totals, then the row totals of the input, then the row
+      // totals of the column totals (the corner cells), in that order. The
+      // first two read the same input, so they share what is read from it.
+      const Row& header = rows[0];
+      const std::vector<std::size_t> rowColumns = rowSideColumns(*this, header);
+      RowTable columnTotals{header};
+      RowTable rowTotals;
+      {
+        const PassRows input(*this, rows);
+        labelledTotals(input, columnSideColumns(*this, header), columnTotals);
+        labelledTotals(input, rowColumns, rowTotals);
+      }
+      RowTable cornerTotals;
+      labelledTotals(PassRows(*this, columnTotals), rowColumns, cornerTotals);
+      appendRows(rows, std::move(columnTotals), 1);
+      appendRows(rows, std::move(rowTotals));
+      appendRows(rows, std::move(cornerTotals));
+      break;
+    }
+    default:
+      break;
   }
-  appendRows(rows, labelledTotals(*this, list, columns));
 }
 
 }  // namespace tabulon
