@@ -1,7 +1,5 @@
 #include "pivot/cell_map.h"
 
-#include <sys/mman.h>
-
 #include <cstring>
 #include <functional>
 #include <new>
@@ -14,7 +12,7 @@ namespace {
 // Chunks start small (most tables are small) and double up to 1 MiB.
 constexpr std::size_t kFirstChunkBytes = 4096;
 constexpr std::size_t kMaxChunkBytes = std::size_t{1} << 20;
-// Tables of at least this many bytes are mapped directly (huge pages).
+// Slot tables of at least this many bytes are mapped prefaulted.
 constexpr std::size_t kMappedSlotBytes = std::size_t{2} << 20;
 // Staged inserts are ordered by the top bits of their slot index.
 constexpr unsigned kOrderBits = 12;
@@ -33,12 +31,7 @@ CellMap::~CellMap() { releaseSlots(slots_, slotCount_); }
 CellMap::Slot* CellMap::allocateSlots(std::size_t count) {
   const std::size_t bytes = count * sizeof(Slot);
   if (bytes < kMappedSlotBytes) return new Slot[count]();
-  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-  madvise(p, bytes, MADV_HUGEPAGE);  // a hint: failure only costs speed
-#endif
-  return static_cast<Slot*>(p);  // anonymous pages come zero-filled
+  return static_cast<Slot*>(mapPrefaulted(bytes));
 }
 
 void CellMap::releaseSlots(Slot* slots, std::size_t count) {
@@ -47,7 +40,7 @@ void CellMap::releaseSlots(Slot* slots, std::size_t count) {
   if (bytes < kMappedSlotBytes) {
     delete[] slots;
   } else {
-    munmap(slots, bytes);
+    unmapPrefaulted(slots, bytes);
   }
 }
 
@@ -131,7 +124,7 @@ void CellMap::enter(const Slot& staged) {
 void CellMap::flush() const {
   if (staged_.empty()) return;
   auto& self = const_cast<CellMap&>(*this);  // staged_ and the table are one state
-  std::vector<Slot> staged;
+  SlotList staged;
   staged.swap(staged_);
   self.reserveSlots(count_ + staged.size());
 
@@ -148,7 +141,7 @@ void CellMap::flush() const {
   std::vector<std::size_t> starts((std::size_t{1} << kOrderBits) + 1, 0);
   for (const Slot& s : staged) ++starts[((s.hash & mask) >> shift) + 1];
   for (std::size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
-  std::vector<Slot> ordered(staged.size());
+  SlotList ordered(staged.size());
   for (const Slot& s : staged) ordered[starts[(s.hash & mask) >> shift]++] = s;
   staged = {};
   for (const Slot& s : ordered) self.enter(s);
@@ -161,7 +154,7 @@ void CellMap::reserve(std::size_t n) {
 
 void CellMap::reserveSlots(std::size_t n) {
   std::size_t wanted = 16;
-  while (wanted < n * 2) wanted *= 2;
+  while (wanted / 4 * 3 < n) wanted *= 2;  // at most three quarters full
   if (wanted > slotCount_) grow(wanted);
 }
 

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pivot/prefault_allocator.h"
+
 namespace tabulon {
 
 class CellMap {
@@ -86,16 +88,16 @@ class CellMap {
   std::size_t slotFor(uint64_t hash, std::string_view key) const;
   char* appendRecord(std::string_view key, std::string_view value);
   void grow(std::size_t slotCount);
-  // Grows the slot table to hold `n` keys at a load of at most one half.
+  // Grows the slot table to hold `n` keys at a load of at most three quarters.
   void reserveSlots(std::size_t n);
   // Enters the staged records in the slot table, in slot order.
   void flush() const;
   void enter(const Slot& staged);
 
   // The slot table: zero-filled, `slotCount_` slots (0 or a power of two).
-  // Large tables are mapped with transparent huge pages where the system
-  // offers them: random probes into tens of megabytes then miss the cache
-  // but rarely the TLB.
+  // Large tables are mapped prefaulted, with transparent huge pages where
+  // the system offers them: random probes into tens of megabytes then miss
+  // the cache but rarely the TLB.
   static Slot* allocateSlots(std::size_t count);
   static void releaseSlots(Slot* slots, std::size_t count);
 
@@ -104,7 +106,8 @@ class CellMap {
   std::vector<Chunk> chunks_;
   std::size_t count_ = 0;
   // Appended records not yet in the slot table, in insertion order.
-  mutable std::vector<Slot> staged_;
+  using SlotList = std::vector<Slot, PrefaultAllocator<Slot>>;
+  mutable SlotList staged_;
 };
 
 }  // namespace tabulon
