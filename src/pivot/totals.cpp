@@ -269,6 +269,20 @@ class TextIds {
   uint32_t lastId_ = 0;
 };
 
+// The groups of one step, in the order of their first rows.
+struct Level {
+  std::size_t size() const { return firstRow.size(); }
+
+  std::vector<uint32_t> firstRow;  // per group: its first data row (PassRows::dataRows)
+  std::vector<uint64_t> hash;      // per group: the hash of its key
+  std::vector<uint32_t> rowCount;  // per group: the rows it sums
+  // Per group and measure. Exact lists: the sum in millionths. Others: the
+  // running total as its text reads back, and the latest unrounded sum.
+  std::vector<int64_t> micros;
+  std::vector<double> total;
+  std::vector<double> sum;
+};
+
 // The data rows of one row list and what every totals step needs of them,
 // read once and shared by the passes over that list. A row's key is its
 // length and its texts outside the measure columns; each key text is held
@@ -313,9 +327,10 @@ struct PassRows {
   std::vector<uint32_t> totalIds;  // per key column: the number of "合计" there
   std::vector<uint32_t> dataRows;  // the rows that take part, ascending
   std::vector<uint32_t> keyIds;    // per data row and key column: the text's number
-  std::vector<uint64_t> keyHash;   // per data row: hash of its key
   std::vector<double> values;      // per data row and measure: the number read
-  std::vector<int64_t> micros;     // the same in millionths, when exact
+  // The data rows as groups of one row each, where the steps start: their
+  // key hashes and, when exact, their values in millionths.
+  Level rowsLevel;
   bool exact = true;
 };
 
@@ -336,8 +351,9 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), widt
   std::vector<TextIds> ids(keys);
   std::vector<uint64_t> magnitude(measures, 0);
   dataRows.reserve(list.size());
-  keyHash.reserve(list.size());
+  rowsLevel.hash.reserve(list.size());
   keyIds.resize(list.size() * keys);
+  std::vector<int64_t>& micros = rowsLevel.micros;
   micros.resize(list.size() * measures);
   for (std::size_t r = 1; r < list.size(); ++r) {
     const Row& row = list[r];
@@ -351,7 +367,7 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), widt
       key[p] = j < row.size() ? ids[p].idOf(row[j]) : kAbsent;
       h += keyTerm(p, key[p]);
     }
-    keyHash.push_back(h);
+    rowsLevel.hash.push_back(h);
     if (exact && readMicros(row, i, magnitude)) continue;
     if (exact) {
       // The first text that is not exact: from here on the list is summed
@@ -362,8 +378,19 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), widt
     readValues(row, i);
   }
   keyIds.resize(dataRows.size() * keys);
-  if (!exact) micros = std::vector<int64_t>();
-  values.resize(exact ? 0 : dataRows.size() * measures);
+  if (exact) {
+    micros.resize(dataRows.size() * measures);
+  } else {
+    std::vector<int64_t>().swap(micros);
+  }
+  rowsLevel.firstRow.resize(dataRows.size());
+  for (std::size_t i = 0; i < dataRows.size(); ++i) rowsLevel.firstRow[i] = static_cast<uint32_t>(i);
+  rowsLevel.rowCount.assign(dataRows.size(), 1);
+  if (exact) {
+    std::vector<double>().swap(values);
+  } else {
+    values.resize(dataRows.size() * measures);
+  }
   const std::string label = kTotalLabel;
   totalIds.resize(keys);
   for (std::size_t p = 0; p < keys; ++p) totalIds[p] = ids[p].find(label);
@@ -389,7 +416,7 @@ bool PassRows::readMicros(const Row& row, std::size_t i, std::vector<uint64_t>& 
     }
     magnitude[m] += static_cast<uint64_t>(n < 0 ? -n : n);
     if (magnitude[m] > kExactMicros) return false;
-    micros[i * measures + m] = n;
+    rowsLevel.micros[i * measures + m] = n;
   }
   return true;
 }
@@ -400,31 +427,6 @@ void PassRows::readValues(const Row& row, std::size_t i) {
   for (std::size_t m = 0; m < measures; ++m) {
     values[i * measures + m] = readNumber(row[measureColumns[m]]);
   }
-}
-
-// The groups of one step, in the order of their first rows.
-struct Level {
-  std::size_t size() const { return firstRow.size(); }
-
-  std::vector<uint32_t> firstRow;  // per group: its first data row (PassRows::dataRows)
-  std::vector<uint64_t> hash;      // per group: the hash of its key
-  std::vector<uint32_t> rowCount;  // per group: the rows it sums
-  // Per group and measure. Exact lists: the sum in millionths. Others: the
-  // running total as its text reads back, and the latest unrounded sum.
-  std::vector<int64_t> micros;
-  std::vector<double> total;
-  std::vector<double> sum;
-};
-
-// Every data row a group of its own: where the steps start.
-Level rowLevel(const PassRows& rows) {
-  Level level;
-  level.firstRow.resize(rows.dataRows.size());
-  for (std::size_t i = 0; i < level.firstRow.size(); ++i) level.firstRow[i] = static_cast<uint32_t>(i);
-  level.hash = rows.keyHash;
-  level.rowCount.assign(rows.dataRows.size(), 1);
-  level.micros = rows.micros;
-  return level;
 }
 
 // How the groups of one step merge into the groups of the next, once a
@@ -550,8 +552,8 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
       next.hash.push_back(key.hash[k]);
       next.rowCount.push_back(1);
       if (rows.exact) {
-        next.micros.insert(next.micros.end(), rows.micros.begin() + i * measures,
-                           rows.micros.begin() + (i + 1) * measures);
+        const auto first = rows.rowsLevel.micros.begin() + static_cast<std::ptrdiff_t>(i * measures);
+        next.micros.insert(next.micros.end(), first, first + static_cast<std::ptrdiff_t>(measures));
       } else {
         next.total.insert(next.total.end(), rows.values.begin() + i * measures,
                           rows.values.begin() + (i + 1) * measures);
@@ -563,7 +565,7 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
     for (std::size_t m = 0; m < measures; ++m) {
       const std::size_t at = g * measures + m;
       if (rows.exact) {
-        next.micros[at] += rows.micros[i * measures + m];
+        next.micros[at] += rows.rowsLevel.micros[i * measures + m];
       } else {
         next.sum[at] = next.total[at] + rows.values[i * measures + m];
         next.total[at] = readBack(next.sum[at]);
@@ -610,7 +612,8 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
   // labelled header cell is itself "合计"; such steps, and every step of a
   // list whose sums are not exact, go row by row (always the first steps).
   bool headerLabelled = true;
-  Level level = rowLevel(rows);
+  Level level;
+  const Level* current = &rows.rowsLevel;
   std::vector<uint32_t> rowGroup;
   if (!rows.exact || header[columns[0]] == kTotalLabel) {
     rowGroup.resize(rows.dataRows.size());
@@ -619,12 +622,13 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
   for (std::size_t c : columns) {
     labelled[c] = 1;
     headerLabelled = headerLabelled && header[c] == kTotalLabel;
-    const KeyGroups key = mergeGroups(rows, level, c, labelled);
+    const KeyGroups key = mergeGroups(rows, *current, c, labelled);
     if (rows.exact && !headerLabelled) {
-      level = sumByGroup(rows, level, key);
+      level = sumByGroup(rows, *current, key);
     } else {
       level = sumByRow(rows, key, labelled, headerLabelled, rowGroup);
     }
+    current = &level;
     appendGroupRows(rows, level, labelled, out);
   }
 }
@@ -708,10 +712,9 @@ RowTable CrossTab::sumGroups(const RowTable& list) const {
   result.push_back(list[0]);
   const PassRows rows(*this, list);
   const std::vector<char> labelled(rows.width, 0);
-  const Level level = rowLevel(rows);
-  const KeyGroups key = mergeGroups(rows, level, kNoColumn, labelled);
+  const KeyGroups key = mergeGroups(rows, rows.rowsLevel, kNoColumn, labelled);
   if (rows.exact) {
-    appendGroupRows(rows, sumByGroup(rows, level, key), labelled, result);
+    appendGroupRows(rows, sumByGroup(rows, rows.rowsLevel, key), labelled, result);
   } else {
     std::vector<uint32_t> rowGroup(rows.dataRows.size());
     for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
