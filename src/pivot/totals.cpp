@@ -175,6 +175,8 @@ uint64_t mix(uint64_t h) {
 // eight bytes, so that large tables stay small in the cache.
 class GroupTable {
  public:
+  static constexpr uint32_t kEmpty = std::numeric_limits<uint32_t>::max();
+
   GroupTable() : slots_(64) {}
 
   // The group whose key `sameKey(group)` confirms, or kEmpty.
@@ -207,8 +209,6 @@ class GroupTable {
       if (slot.tag == tag && sameKey(slot.group)) return slot.group;
     }
   }
-
- static constexpr uint32_t kEmpty = std::numeric_limits<uint32_t>::max();
 
  private:
   struct Slot {
@@ -307,16 +307,9 @@ struct PassRows {
         std::lower_bound(keyColumns.begin(), keyColumns.end(), column) - keyColumns.begin());
   }
 
-  static constexpr uint32_t kAbsent = GroupTable::kEmpty;  // a cell past a row's end
-
- private:
-  // Sets the millionths of data row `i` (`row`) and returns true when all
-  // its measure texts are exact, counting their magnitudes in `magnitude`.
-  bool readMicros(const Row& row, std::size_t i, std::vector<uint64_t>& magnitude);
-  // Sets the numbers of data row `i` (`row`).
-  void readValues(const Row& row, std::size_t i);
-
- public:
+  // The number of a cell past a row's end; never a text's number, nor the
+  // number of a "合计" that never appears (GroupTable::kEmpty).
+  static constexpr uint32_t kAbsent = GroupTable::kEmpty - 1;
 
   const RowTable& list;
   const std::size_t width;                  // the header's cells
@@ -332,10 +325,17 @@ struct PassRows {
   // key hashes and, when exact, their values in millionths.
   Level rowsLevel;
   bool exact = true;
+
+ private:
+  // Sets the millionths of data row `i` (`row`) and returns true when all
+  // its measure texts are exact, counting their magnitudes in `magnitude`.
+  bool readMicros(const Row& row, std::size_t i, std::vector<uint64_t>& magnitude);
+  // Sets the numbers of data row `i` (`row`).
+  void readValues(const Row& row, std::size_t i);
 };
 
 PassRows::PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), width(rows[0].size()) {
-  if (list.size() >= GroupTable::kEmpty) throw std::length_error("too many rows for totals");
+  if (list.size() >= kAbsent) throw std::length_error("too many rows for totals");
   const Row& header = list[0];
   measureColumns = measureColumnsOf(tab, header);
   std::vector<char> isMeasure(width, 0);
