@@ -1,12 +1,14 @@
 // Rendering benchmarks: renderHtml and renderGridFrame on the generated
-// sales tables of 100k rows (500 cities) and 1M rows (5000 cities). Each
-// table is transformed once, outside the timed loop, with the measures
-// Sales and Cost; the loop times the rendering alone.
+// sales tables of 100k rows (500 cities) and 1M rows (5000 cities), without
+// totals and with row, column and corner totals (SumIncRowCol). Each table
+// is transformed once, outside the timed loop, with the measures Sales and
+// Cost; the loop times the rendering alone.
 #include <benchmark/benchmark.h>
 
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
@@ -17,20 +19,24 @@
 namespace tabulon {
 namespace {
 
-// One transformed CrossTab per city count, kept for the whole run.
-const CrossTab& transformedSales(int cities) {
-  static std::map<int, std::unique_ptr<CrossTab>> cache;
-  std::unique_ptr<CrossTab>& slot = cache[cities];
+// One transformed CrossTab per city count and totals code, kept for the
+// whole run.
+const CrossTab& transformedSales(int cities, int sumOption = 0) {
+  static std::map<std::pair<int, int>, std::unique_ptr<CrossTab>> cache;
+  std::unique_ptr<CrossTab>& slot = cache[{cities, sumOption}];
   if (!slot) {
     slot = std::make_unique<CrossTab>();
+    slot->sumOption = sumOption;
     slot->rows = makeSalesTable(cities);
     slot->transform(kConvertedMarker, "Sales,Cost");
   }
   return *slot;
 }
 
+// state.range(1): the totals code (0 none, 3 SumIncRowCol).
 void BM_RenderHtml(benchmark::State& state) {
-  const CrossTab& tab = transformedSales(static_cast<int>(state.range(0)));
+  const CrossTab& tab =
+      transformedSales(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   std::size_t bytes = 0;
   for (auto _ : state) {
     std::string html = renderHtml(tab);
@@ -41,7 +47,9 @@ void BM_RenderHtml(benchmark::State& state) {
   state.counters["out_MB"] = static_cast<double>(bytes) / 1e6;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
-BENCHMARK(BM_RenderHtml)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderHtml)
+    ->Args({500, 0})->Args({5000, 0})->Args({500, 3})->Args({5000, 3})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_RenderGridFrame(benchmark::State& state) {
   const CrossTab& tab = transformedSales(static_cast<int>(state.range(0)));

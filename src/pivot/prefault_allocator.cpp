@@ -1,6 +1,9 @@
 #include "pivot/prefault_allocator.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 namespace tabulon {
 
@@ -18,5 +21,21 @@ void* mapPrefaulted(std::size_t bytes) {
 }
 
 void unmapPrefaulted(void* block, std::size_t bytes) { munmap(block, bytes); }
+
+void prefaultPages(void* begin, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  if (bytes < kPrefaultBytes) return;
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pageSize <= 0) return;
+  const uintptr_t page = static_cast<uintptr_t>(pageSize);
+  const uintptr_t first = (reinterpret_cast<uintptr_t>(begin) + page - 1) / page * page;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(begin) + bytes) / page * page;
+  // Populating never changes the contents of pages already present.
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+  (void)begin;
+  (void)bytes;
+#endif
+}
 
 }  // namespace tabulon

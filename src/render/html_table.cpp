@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "pivot/labels.h"
+#include "pivot/prefault_allocator.h"
 #include "render/plain_table.h"
 
 namespace tabulon {
@@ -260,7 +261,8 @@ class BodyValues {
   }
 
   std::size_t columns_ = 0;
-  std::vector<Value> values_;
+  // Written whole before it is read: large grids are mapped prefaulted.
+  std::vector<Value, PrefaultAllocator<Value>> values_;
 };
 
 // Step 8: the body rows.
@@ -279,6 +281,7 @@ void writeBody(const CrossTab& tab, std::string& out, const DimNode* titleNode,
   // Each row leaf writes at least "<td>  </td>" per column leaf.
   out.reserve(out.size() + plan.leafPathEnds.size() * (columnLeaves.size() * 16 + 64) +
               plan.members.size() * 32);
+  prefaultPages(out.data() + out.size(), out.capacity() - out.size());
   std::string key;
   std::size_t leaf = 0;
   out += "<tr>";

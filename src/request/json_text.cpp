@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "pivot/prefault_allocator.h"
+
 namespace tabulon {
 
 namespace {
@@ -168,6 +170,7 @@ void appendJson(std::string& out, const Json::Value& value) {
 std::string jsonText(const Json::Value& root) {
   std::string out;
   out.reserve(sizeHint(root) + 1);
+  prefaultPages(out.data(), out.capacity());
   appendJson(out, root);
   out += '\n';
   return out;
