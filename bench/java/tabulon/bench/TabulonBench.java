@@ -77,7 +77,7 @@ public final class TabulonBench {
         }
         double a = best(c, 5, TabulonBench::javaFloor);
         double b = best(c, 5, TabulonBench::walkCells);
-        double cc = best(c, 3, rs -> Tabulon.doTransform(rs, OPTIONS).length());
+        double cc = best(c, 5, rs -> Tabulon.doTransform(rs, OPTIONS).length());
         System.out.printf("%9d %12.1f %12.1f %12.1f %7.2f %7.2f %14.0f %14.0f%n", rows, a, b, cc,
             b / a, cc / b, (double) peak / rows, (double) allocated / rows);
         if (previousRows > 0) {
