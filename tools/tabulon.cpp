@@ -6,12 +6,13 @@
 // Reads the table from FILE (or standard input), parses it as the engine
 // parses text tables, runs the same request as the Java call and prints the
 // JSON result text, or with --html / --gridframe that one rendering, raw.
-// Exit status: 0 done, 1 the transform failed, 2 bad command line or input
-// that cannot be read.
+// Exit status: 0 done, 1 the transform failed, 2 bad command line, input
+// that cannot be read, or memory exhausted.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -55,8 +56,9 @@ constexpr char kHelp[] =
     "  tabulon --options 'Measures=Sales,Cost&SumOption=SumIncRowCol&SumPos=SumLast' \\\n"
     "      --html examples/sales.csv > sales.html\n"
     "\n"
-    "Exit status: 0 done, 1 the transform failed, 2 bad command line or FILE\n"
-    "cannot be read.\n";
+    "Exit status: 0 done, 1 the transform failed, 2 bad command line, FILE\n"
+    "cannot be read, or memory exhausted (one line on standard error, nothing\n"
+    "on standard output).\n";
 
 enum class Output { kJson, kHtml, kGridFrame };
 
@@ -149,6 +151,10 @@ int main(int argc, char** argv) {
   }
   try {
     return run(options, path, output);
+  } catch (const std::bad_alloc& e) {
+    // Nothing has been written: the output is printed only once it is whole.
+    std::fprintf(stderr, "tabulon: out of memory: %s\n", e.what());
+    return 2;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tabulon: the transform failed: %s\n", e.what());
     return 1;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <new>
 
 #include "pivot/labels.h"
 #include "render/grid_frame.h"
@@ -106,6 +107,8 @@ void CrossTab::transform(std::string_view input, std::string_view measures) {
 void CrossTab::buildTree(const std::vector<std::string>& measureNames) {
   try {
     buildLayout(measureNames);
+  } catch (const std::bad_alloc&) {
+    throw;  // memory exhaustion ends the request, never a partial tree
   } catch (const std::exception& e) {
     std::string line = kRuntimeErrorPrefix;
     line += e.what();

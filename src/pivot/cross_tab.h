@@ -56,7 +56,8 @@ class CrossTab {
   // sumOption says and builds the tree and the cells.
   void transform(std::string_view input, std::string_view measures);
   // Rebuilds tree and cells from rows; standard exceptions end here with one
-  // line "运行时产生错误:<message>\n" on standard error.
+  // line "运行时产生错误:<message>\n" on standard error, except
+  // std::bad_alloc (memory exhaustion), which reaches the caller.
   void buildTree(const std::vector<std::string>& measureNames);
   // Creates the skeleton, or empties its four nodes.
   void resetTree();

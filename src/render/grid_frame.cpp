@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -119,6 +120,8 @@ void parseGridFrameSide(DimNode* parent, std::string_view side) {
       handleItem(rest.substr(pos, comma - pos), current, stack);
       pos = comma + 1;
     }
+  } catch (const std::bad_alloc&) {
+    throw;  // memory exhaustion ends the request
   } catch (const std::exception&) {
     // Dropped: the nodes built so far stay.
   }

@@ -27,6 +27,7 @@ std::string gridFrameSide(const CrossTab& tab, const DimNode* node, bool nested,
 void applyGridFrame(CrossTab& tab, std::string_view text);
 // Builds the children of `parent` from one side of a GridFrame text.
 // Standard exceptions are dropped; the nodes built until then stay.
+// std::bad_alloc (memory exhaustion) reaches the caller.
 void parseGridFrameSide(DimNode* parent, std::string_view side);
 
 }  // namespace tabulon

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -395,6 +396,8 @@ std::string renderHtml(const CrossTab& tab) {
   std::string out;
   try {
     writeCrossTab(tab, out);
+  } catch (const std::bad_alloc&) {
+    throw;  // memory exhaustion ends the request, never a partial table
   } catch (const std::exception& e) {
     out += kRuntimeErrorPrefix;
     out += e.what();

@@ -26,7 +26,8 @@ namespace tabulon {
 
 // The whole HTML text of `tab`, the plain table, or the too-few-rows
 // message. A standard exception raised while the cross-tab is written ends
-// the text with "运行时产生错误:" + message + LF.
+// the text with "运行时产生错误:" + message + LF; std::bad_alloc (memory
+// exhaustion) is not caught and reaches the caller.
 std::string renderHtml(const CrossTab& tab);
 
 // The value cells of the body row of `rowLeaf`, one per column leaf in the
