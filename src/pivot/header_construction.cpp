@@ -115,16 +115,32 @@ void CrossTab::fillRowTreeAndCells() {
     }
   }
 
+  // Every measure without a column of its own gives a row the same key (the
+  // plain texts) and the empty value, each replacing the one before: only
+  // the last of them is stored, so a row costs one insert per measure column
+  // plus one, however many names match no column.
+  std::size_t keysPerRow = 0;
+  std::size_t lastUnplaced = measures.size();
+  for (std::size_t m = 0; m < measures.size(); ++m) {
+    if (!ownPositions[m].empty()) {
+      ++keysPerRow;
+    } else {
+      lastUnplaced = m;
+    }
+  }
+  if (lastUnplaced != measures.size()) ++keysPerRow;
+
   // Sizing the map once avoids rehashing millions of keys as it grows.
-  cells.reserve(cells.size() + (rows.size() - 1) * measures.size());
+  cells.reserve(cells.size() + (rows.size() - 1) * keysPerRow);
   static const std::string kNoValue;
   std::string key;
   for (const Row& row : rows) {
     if (!isFullRow(row, header)) continue;
     if (rowTop != nullptr) addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure);
     for (std::size_t m = 0; m < measures.size(); ++m) {
-      const std::string_view measureName = measures[m]->name();
       const std::vector<std::size_t>& own = ownPositions[m];
+      if (own.empty() && m != lastUnplaced) continue;
+      const std::string_view measureName = measures[m]->name();
       key.clear();
       std::size_t i = 0, j = 0;
       while (i < plainPositions.size() || j < own.size()) {
