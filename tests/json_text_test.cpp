@@ -32,6 +32,13 @@ TEST(JsonStringTest, EscapesExactlyTheListedBytes) {
       {"<td class='logo'>", R"("<td class='logo'>")"},
       // NUL cannot stand raw in JSON text nor in a C string.
       {std::string("a\0b", 3), R"("a\u0000b")"},
+      // Nor can U+0000 as the JVM writes it, C0 80; any other C0 stays.
+      {"a\xC0\x80" "b", R"("a\u0000b")"},
+      {"\xC0\x80\xC0\x80", R"("\u0000\u0000")"},
+      {"\xC0", "\"\xC0\""},
+      {"\xC0\xC0\x80", "\"\xC0\\u0000\""},
+      {"\xC0\x81\x80", "\"\xC0\x81\x80\""},
+      {"\x80\xC0", "\"\x80\xC0\""},
   };
   for (const Case& c : cases) EXPECT_EQ(quoted(c.text), c.written) << c.text;
 }
@@ -106,6 +113,30 @@ TEST(JsonTextTest, ReadsBackUnchanged) {
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   ASSERT_TRUE(reader->parse(text.data(), text.data() + text.size(), &read, &errors)) << errors;
   EXPECT_EQ(read, root);
+}
+
+// The document is written as the same text as the equivalent Json::Value
+// tree, its echo sorted by key whatever its order.
+TEST(JsonTextTest, DocumentTextEqualsTheTreeText) {
+  std::string every;
+  for (int c = 0; c < 0x100; ++c) every += static_cast<char>(c);
+  TransformDocument documents[3];
+  documents[1].echo = {{"SumPos", "SumLast"}, {"GridFrame", ""}, {"Measures", "a\xC0\x80,b"}};
+  documents[1].gridFrame = "row:[R],col:[c[m]]";
+  documents[1].html = "<td class=\"x\">合计</td>\n";
+  documents[2].echo = {{"MemoryLimit", "64M"}, {"Measures", every}, {"GridFrame", every}};
+  documents[2].gridFrame = every;
+  documents[2].html = std::string(1 << 20, '"') + every;
+  for (const TransformDocument& document : documents) {
+    Json::Value root(Json::objectValue);
+    root["req"] = Json::Value(Json::objectValue);
+    for (const auto& [key, value] : document.echo) {
+      root["req"][key] = Json::Value(value.data(), value.data() + value.size());
+    }
+    root["ret"]["GridFrame"] = document.gridFrame;
+    root["ret"]["Html"] = document.html;
+    EXPECT_EQ(jsonText(document), jsonText(root));
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pivot/labels.h"
+#include "pivot/memory_budget.h"
 
 namespace tabulon {
 namespace {
@@ -169,6 +170,36 @@ TEST(OptionsRobustnessTest, ArbitraryTextGivesDefinedValues) {
     EXPECT_LE(got.sumPos, 1);
     EXPECT_FALSE(got.separate.empty());
   }
+}
+
+TEST(MemoryLimitOptionTest, BytesOrPowersOf1024) {
+  struct Case {
+    std::string value;
+    std::optional<std::uint64_t> bytes;
+  };
+  const Case cases[] = {
+      {"0", 0},
+      {"1048576", 1048576},
+      {"64K", 65536},
+      {"3M", 3145728},
+      {"2G", 2147483648},
+      {"18446744073709551615", 18446744073709551615ULL},
+      {"16777215G", 18014397435740160ULL},
+      {"", std::nullopt},
+      {"K", std::nullopt},
+      {"18446744073709551616", std::nullopt},  // one past 2^64 - 1
+      {"17179869184G", std::nullopt},          // 2^64 bytes
+      {"64k", std::nullopt},
+      {"64KB", std::nullopt},
+      {" 64", std::nullopt},
+      {"-1", std::nullopt},
+      {"1.5G", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(parseMemoryLimit(c.value), c.bytes) << c.value;
+  EXPECT_EQ(requestMemoryLimit("Measures=a&MemoryLimit=5M&SumPos=SumLast"), 5u << 20);
+  EXPECT_EQ(requestMemoryLimit("MemoryLimit=lots"), defaultMemoryLimit());
+  EXPECT_TRUE(readOptions("MemoryLimit=").hasMemoryLimit);
+  EXPECT_FALSE(readOptions("Memory=1").hasMemoryLimit);
 }
 
 }  // namespace

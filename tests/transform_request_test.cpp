@@ -40,6 +40,13 @@ TEST(TransformRequestTest, EchoesTheFiveValuesAsLookedUp) {
        R"({"req":{"GridFrame":"","Measures":"","Separate":"","SumOption":"SunIncRowCol","SumPos":""})"},
       {"Measures=ma,mb\r\n&XSumPos=SumLast",
        R"({"req":{"GridFrame":"","Measures":"ma,mb\r\n","Separate":"","SumOption":"","SumPos":"SumLast"})"},
+      // MemoryLimit is echoed only when the text has the key, as looked up.
+      {"MemoryLimit=64M&Measures=Sales",
+       R"({"req":{"GridFrame":"","Measures":"Sales","MemoryLimit":"64M","Separate":"",)"
+       R"("SumOption":"","SumPos":""})"},
+      {"MemoryLimit=&XMemoryLimit=junk",
+       R"({"req":{"GridFrame":"","Measures":"","MemoryLimit":"","Separate":"","SumOption":"",)"
+       R"("SumPos":""})"},
       {"Separate=\"\\\x1B/\x7F&Measures=销售额",
        "{\"req\":{\"GridFrame\":\"\",\"Measures\":\"销售额\",\"Separate\":\"\\\"\\\\\\u001B/\x7F\","
        "\"SumOption\":\"\",\"SumPos\":\"\"}"},

@@ -8,6 +8,7 @@
 // JSON result text, or with --html / --gridframe that one rendering, raw.
 // Exit status: 0 done, 1 the transform failed, 2 bad command line, input
 // that cannot be read, or memory exhausted.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,8 @@
 #include <utility>
 
 #include "pivot/cross_tab.h"
+#include "pivot/memory_budget.h"
+#include "request/options.h"
 #include "request/transform_document.h"
 #include "request/transform_request.h"
 
@@ -46,6 +49,12 @@ constexpr char kHelp[] =
     "                    Separate=NAME    the dividing column's name (default \"|\")\n"
     "                    GridFrame=TEXT   a layout printed by --gridframe: fixes the\n"
     "                                     row titles and the column header tree\n"
+    "                    MemoryLimit=N    the most memory the run may take for the\n"
+    "                                     table, the cross-tab and the output, in\n"
+    "                                     bytes or with K, M or G (powers of 1024);\n"
+    "                                     default: half of the address space left\n"
+    "                                     under ulimit -v, at most the physical\n"
+    "                                     memory. Past it the run ends with status 2\n"
     "                  Words are case-sensitive; unknown keys or words are ignored\n"
     "                  and leave the defaults.\n"
     "  --html          print only the HTML table\n"
@@ -68,10 +77,20 @@ int commandLineError(const std::string& message) {
 }
 
 // Reads all of `file` into `text`; false on a read error (errno is set).
+// The text stays charged to the memory budget until the request ends.
 bool readAll(std::FILE* file, std::string& text) {
   char buffer[1 << 16];
   std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::size_t charged = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    if (text.size() + n > text.capacity()) {
+      const std::size_t wanted = std::max(text.size() + n, 2 * text.capacity());
+      tabulon::chargeMemory(wanted - charged);
+      charged = wanted;
+      text.reserve(wanted);
+    }
+    text.append(buffer, n);
+  }
   return std::ferror(file) == 0;
 }
 
@@ -98,6 +117,9 @@ bool writeOutput(std::string_view bytes) {
 }
 
 int run(const std::string& options, const char* path, Output output) {
+  // The input text and everything the request grows count against its
+  // memory limit (option MemoryLimit).
+  tabulon::MemoryBudget budget(tabulon::requestMemoryLimit(options));
   tabulon::RowTable rows;
   {
     std::string text;
@@ -109,12 +131,9 @@ int run(const std::string& options, const char* path, Output output) {
   if (output == Output::kJson) {
     return writeOutput(tabulon::transformRequest(std::move(rows), options)) ? 0 : 1;
   }
-  const Json::Value document = tabulon::transformDocument(std::move(rows), options);
-  const Json::Value& text = document["ret"][output == Output::kHtml ? "Html" : "GridFrame"];
-  const char* begin = nullptr;
-  const char* end = nullptr;
-  text.getString(&begin, &end);
-  return writeOutput(std::string_view(begin, static_cast<std::size_t>(end - begin))) ? 0 : 1;
+  const tabulon::TransformDocument document =
+      tabulon::transformDocument(std::move(rows), options);
+  return writeOutput(output == Output::kHtml ? document.html : document.gridFrame) ? 0 : 1;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // doTransform: the JNI edge of a transform request. Reads the caller's
 // result set into a RowTable, hands it with the option text to
-// transformRequest and returns the JSON result text as a Java string.
+// transformRequest and returns the JSON result text as a Java string, all
+// under the request's memory budget.
 
 #include <cstdint>
 #include <string>
@@ -10,7 +11,9 @@
 #include "jni/java_errors.h"
 #include "jni/java_string.h"
 #include "jni/result_set_cursor.h"
+#include "pivot/memory_budget.h"
 #include "pivot/row_table.h"
+#include "request/options.h"
 #include "request/transform_request.h"
 
 namespace tabulon {
@@ -27,10 +30,12 @@ RowTable readRows(ResultSetCursor& cursor) {
       const int32_t count = cursor.getColumnCount();
       Row& names = rows.emplace_back(count > 0 ? count : 0);
       for (int32_t j = 1; j <= count; ++j) cursor.getColumnName(j, names[j - 1]);
+      chargeRow(names);
     }
     const int32_t count = cursor.getColumnCount();
     Row& row = rows.emplace_back(count > 0 ? count : 0);
     for (int32_t k = 1; k <= count; ++k) cursor.getString(k, row[k - 1]);
+    chargeRow(row);
   }
   return rows;
 }
@@ -49,6 +54,10 @@ extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject, jobject r
     ResultSetCursor cursor(env, resultSet);
     std::string optionText;
     if (options != nullptr) copyJavaString(env, options, optionText);
+    // Everything the request grows is charged to its budget; a charge past
+    // the limit unwinds the request, releasing its memory, before the
+    // handler below raises OutOfMemoryError.
+    MemoryBudget budget(requestMemoryLimit(optionText));
     RowTable rows = readRows(cursor);
     const std::string json = transformRequest(std::move(rows), optionText);
     return newJavaString(env, json);

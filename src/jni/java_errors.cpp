@@ -5,7 +5,9 @@
 #include <string>
 
 #include "jni/java_string.h"
+#include "jni/java_string_limits.h"
 #include "jni/local_ref.h"
+#include "pivot/memory_budget.h"
 
 namespace tabulon {
 
@@ -27,15 +29,31 @@ void throwJava(JNIEnv* env, const char* className, std::string_view message) noe
   }
 }
 
+namespace {
+
+// An OutOfMemoryError with the ASCII text `message`, unless an exception is
+// already pending.
+void throwOutOfMemory(JNIEnv* env, const char* message) noexcept {
+  if (env->ExceptionCheck()) return;
+  jclass cls = env->FindClass("java/lang/OutOfMemoryError");
+  if (cls != nullptr) env->ThrowNew(cls, message);
+}
+
+}  // namespace
+
 void reportToJava(JNIEnv* env) noexcept {
   try {
     throw;
   } catch (const JavaExceptionPending&) {
     // Already pending; the Java caller receives it as it was thrown.
+  } catch (const MemoryLimitExceeded& e) {
+    // The message is ASCII, as ThrowNew needs, and copying it allocates
+    // nothing on the native side.
+    throwOutOfMemory(env, e.what());
   } catch (const std::bad_alloc&) {
-    if (env->ExceptionCheck()) return;
-    jclass cls = env->FindClass("java/lang/OutOfMemoryError");
-    if (cls != nullptr) env->ThrowNew(cls, "native memory exhausted");
+    throwOutOfMemory(env, "native memory exhausted");
+  } catch (const JavaStringTooLong& e) {
+    throwOutOfMemory(env, e.what());
   } catch (const std::exception& e) {
     throwJava(env, "java/lang/RuntimeException", e.what());
   } catch (...) {

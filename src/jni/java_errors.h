@@ -30,8 +30,10 @@ void throwJava(JNIEnv* env, const char* className, std::string_view message) noe
 
 // To be called inside a catch (...) block of an entry point: turns the
 // exception being handled into a pending Java exception. JavaExceptionPending
-// keeps the Java exception as it is; std::bad_alloc becomes OutOfMemoryError;
-// any other exception a RuntimeException with its message.
+// keeps the Java exception as it is; std::bad_alloc becomes OutOfMemoryError
+// (with the message of MemoryLimitExceeded, which names the request's
+// limit), and so does JavaStringTooLong, with its message naming the size;
+// any other exception becomes a RuntimeException with its message.
 void reportToJava(JNIEnv* env) noexcept;
 
 }  // namespace tabulon

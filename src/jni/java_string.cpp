@@ -1,9 +1,8 @@
 #include "jni/java_string.h"
 
-#include <climits>
-#include <stdexcept>
-
+#include "jni/java_string_limits.h"
 #include "jni/modified_utf8.h"
+#include "pivot/memory_budget.h"
 
 namespace tabulon {
 
@@ -17,10 +16,13 @@ void copyJavaString(JNIEnv* env, jstring text, std::string& out) {
 }
 
 jstring newJavaString(JNIEnv* env, const std::string& bytes) {
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    throw std::length_error("result text too long for a Java string");
-  }
+  const JavaTextSize size = javaTextSize(bytes);
+  if (!fitsJavaString(size)) throw JavaStringTooLong(size);
   if (utf8::isNewStringUtfSafe(bytes)) return env->NewStringUTF(bytes.c_str());
+  // The UTF-16 copy (made for as many units as bytes) is charged while it
+  // lives.
+  ChargedBytes charge;
+  charge.hold(bytes.size() * sizeof(char16_t));
   const std::u16string text = utf8::decodeToUtf16(bytes);
   return env->NewString(reinterpret_cast<const jchar*>(text.data()),
                         static_cast<jsize>(text.size()));

@@ -82,7 +82,9 @@ char* CellMap::appendRecord(std::string_view key, std::string_view value) {
     std::size_t size = chunks_.empty() ? kFirstChunkBytes : chunks_.back().capacity * 2;
     if (size > kMaxChunkBytes) size = kMaxChunkBytes;
     chunk.capacity = bytes > size ? bytes : size;
+    chargeFootprint(chunk.capacity);
     chunk.data.reset(new char[chunk.capacity]);
+    chunkBytes_ += chunk.capacity;
     chunks_.push_back(std::move(chunk));
   }
   Chunk& chunk = chunks_.back();
@@ -148,7 +150,10 @@ void CellMap::flush() const {
 }
 
 void CellMap::reserve(std::size_t n) {
-  if (n > count_ + staged_.size()) staged_.reserve(n - count_);
+  if (n > count_ + staged_.size()) {
+    chargeFootprint((n - count_) * sizeof(Slot));
+    staged_.reserve(n - count_);
+  }
   reserveSlots(n);
 }
 
@@ -158,7 +163,12 @@ void CellMap::reserveSlots(std::size_t n) {
   if (wanted > slotCount_) grow(wanted);
 }
 
+void CellMap::chargeFootprint(std::size_t extra) const {
+  charge_.hold(chunkBytes_ + slotCount_ * sizeof(Slot) + staged_.capacity() * sizeof(Slot) + extra);
+}
+
 void CellMap::grow(std::size_t slotCount) {
+  chargeFootprint(slotCount * sizeof(Slot));
   Slot* fresh = allocateSlots(slotCount);
   const std::size_t mask = slotCount - 1;
   for (std::size_t k = 0; k < slotCount_; ++k) {
@@ -171,6 +181,7 @@ void CellMap::grow(std::size_t slotCount) {
   releaseSlots(slots_, slotCount_);
   slots_ = fresh;
   slotCount_ = slotCount;
+  chargeFootprint(0);
 }
 
 void CellMap::clear() {
@@ -178,8 +189,10 @@ void CellMap::clear() {
   slots_ = nullptr;
   slotCount_ = 0;
   chunks_.clear();
-  staged_.clear();
+  chunkBytes_ = 0;
+  staged_ = SlotList();
   count_ = 0;
+  charge_.hold(0);
 }
 
 }  // namespace tabulon

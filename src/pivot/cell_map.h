@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
 
 namespace tabulon {
@@ -108,6 +109,11 @@ class CellMap {
   // Appended records not yet in the slot table, in insertion order.
   using SlotList = std::vector<Slot, PrefaultAllocator<Slot>>;
   mutable SlotList staged_;
+  // The memory budget's share: the chunks, the slot table, the staged list.
+  mutable ChargedBytes charge_;
+  std::size_t chunkBytes_ = 0;
+  // Charges the map's memory with `extra` bytes about to be allocated.
+  void chargeFootprint(std::size_t extra) const;
 };
 
 }  // namespace tabulon

@@ -89,6 +89,7 @@ void CrossTab::parseText(std::string_view text) {
       delimiter = ",";
     }
     rows.push_back(std::move(fields));
+    chargeRow(rows.back());
     fields = {};
   }
 }

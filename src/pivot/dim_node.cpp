@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "pivot/memory_budget.h"
+
 namespace tabulon {
 
 namespace {
@@ -35,6 +37,13 @@ DimNode* DimNode::findChild(std::string_view name) const {
 }
 
 DimNode* DimNode::addChild(DimNode* child) {
+  // Nodes stay charged until the request ends, also when a tree is cleared.
+  try {
+    chargeMemory(sizeof(DimNode) + 2 * sizeof(DimNode*));
+  } catch (...) {
+    delete child;
+    throw;
+  }
   child->parent_ = this;
   children_.push_back(child);
   if (childIndex_) {

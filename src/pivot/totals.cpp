@@ -31,6 +31,7 @@
 
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
+#include "pivot/memory_budget.h"
 
 namespace tabulon {
 
@@ -325,6 +326,7 @@ struct PassRows {
   // key hashes and, when exact, their values in millionths.
   Level rowsLevel;
   bool exact = true;
+  ChargedBytes charge;  // the memory budget's share of the tables above
 
  private:
   // Sets the millionths of data row `i` (`row`) and returns true when all
@@ -350,6 +352,9 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), widt
   const std::size_t measures = measureColumns.size();
   std::vector<TextIds> ids(keys);
   std::vector<uint64_t> magnitude(measures, 0);
+  // Charged before they are made: the per-row tables below and the text
+  // numbers of every key column.
+  charge.hold(list.size() * (24 + 28 * keys + 16 * measures));
   dataRows.reserve(list.size());
   rowsLevel.hash.reserve(list.size());
   keyIds.resize(list.size() * keys);
@@ -658,6 +663,7 @@ std::vector<std::size_t> rowSideColumns(const CrossTab& tab, const Row& header) 
 // Moves `totals`, from its row `from` on, to the end of `rows`. Called only
 // after the passes are done with their input, which may be `rows` itself.
 void appendRows(RowTable& rows, RowTable&& totals, std::size_t from = 0) {
+  for (std::size_t r = from; r < totals.size(); ++r) chargeRow(totals[r]);
   rows.insert(rows.end(), std::make_move_iterator(totals.begin() + static_cast<std::ptrdiff_t>(from)),
               std::make_move_iterator(totals.end()));
 }

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "pivot/labels.h"
+#include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
 #include "render/plain_table.h"
 
@@ -28,6 +29,13 @@ void appendNumber(std::string& out, long long value) {
   char buffer[24];
   auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
   out.append(buffer, result.ptr);
+}
+
+// Charges the growth of the text `out` to the request's memory budget: the
+// capacity it has, or is about to reserve when `wanted` is larger.
+void chargeText(ChargedBytes& charge, const std::string& out, std::size_t wanted = 0) {
+  const std::size_t bytes = wanted > out.capacity() ? wanted : out.capacity();
+  if (bytes > charge.bytes()) charge.hold(bytes);
 }
 
 // "<td class=\"colhdr\">name</td>"
@@ -267,8 +275,9 @@ class BodyValues {
 };
 
 // Step 8: the body rows.
-void writeBody(const CrossTab& tab, std::string& out, const DimNode* titleNode,
-               const std::vector<const DimNode*>& columnLeaves, const DimNode* columnHeader) {
+void writeBody(const CrossTab& tab, std::string& out, ChargedBytes& charge,
+               const DimNode* titleNode, const std::vector<const DimNode*>& columnLeaves,
+               const DimNode* columnHeader) {
   std::vector<const DimNode*> top = tab.orderedMembers(titleNode, 1, kRowAxis);
   if (top.empty()) return;
   const BodyPlan plan = planBody(tab, std::move(top));
@@ -280,8 +289,11 @@ void writeBody(const CrossTab& tab, std::string& out, const DimNode* titleNode,
   const bool scanned = values.build(tab, plan, columnPaths);
 
   // Each row leaf writes at least "<td>  </td>" per column leaf.
-  out.reserve(out.size() + plan.leafPathEnds.size() * (columnLeaves.size() * 16 + 64) +
-              plan.members.size() * 32);
+  const std::size_t wanted = out.size() +
+                             plan.leafPathEnds.size() * (columnLeaves.size() * 16 + 64) +
+                             plan.members.size() * 32;
+  chargeText(charge, out, wanted);
+  out.reserve(wanted);
   prefaultPages(out.data() + out.size(), out.capacity() - out.size());
   std::string key;
   std::size_t leaf = 0;
@@ -306,12 +318,13 @@ void writeBody(const CrossTab& tab, std::string& out, const DimNode* titleNode,
     }
     ++leaf;
     out += "</tr>\n";
+    chargeText(charge, out);
     if (i + 1 < plan.members.size()) out += "<tr>\n";
   }
 }
 
 // Steps 3 to 9 of renderHtml, appending to `out`.
-void writeCrossTab(const CrossTab& tab, std::string& out) {
+void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) {
   const DimNode* columnHeader = tab.columnHeader();
   const DimNode* rowDimension = tab.rowDimension();
   const std::size_t C = tab.columnDimension()->children().size();
@@ -353,6 +366,7 @@ void writeCrossTab(const CrossTab& tab, std::string& out) {
       }
     }
     out += "</tr>\n";
+    chargeText(charge, out);
   }
   // L: the column leaves (with C = 0, "列头" itself, as depth 0 gives).
   const std::vector<const DimNode*>& columnLeaves = level;
@@ -366,8 +380,11 @@ void writeCrossTab(const CrossTab& tab, std::string& out) {
     for (const DimNode* leaf : columnLeaves) appendColumnHeaderCell(out, leaf->name());
   }
   out += "</tr>\n</thead>\n";
+  chargeText(charge, out);
   out += "<tbody>\n<!--处理行成员和指标数值-->\n";
-  if (R != 0) writeBody(tab, out, rowDimension->children()[0], columnLeaves, columnHeader);
+  if (R != 0) {
+    writeBody(tab, out, charge, rowDimension->children()[0], columnLeaves, columnHeader);
+  }
   out += "</tbody>\n</Table>\n";
 }
 
@@ -394,8 +411,10 @@ std::string renderHtml(const CrossTab& tab) {
   if (!(0 < s && s < n - 1)) return renderPlainTable(tab);
 
   std::string out;
+  // While it is written; the caller charges the finished text again.
+  ChargedBytes charge;
   try {
-    writeCrossTab(tab, out);
+    writeCrossTab(tab, out, charge);
   } catch (const std::bad_alloc&) {
     throw;  // memory exhaustion ends the request, never a partial table
   } catch (const std::exception& e) {

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
 
 namespace tabulon {
@@ -15,10 +17,13 @@ namespace tabulon {
 namespace {
 
 // For each byte: 0 when it is copied raw, 'u' when it is written as \u00XX,
-// otherwise the letter that follows the backslash.
+// 'c' for the lead byte C0, which with a following 80 (U+0000 as the JVM
+// writes it) is written as \u0000 and alone is copied raw; otherwise the
+// letter that follows the backslash.
 constexpr std::array<char, 256> makeEscapeTable() {
   std::array<char, 256> table{};
   for (int c = 0; c < 0x20; ++c) table[c] = 'u';
+  table[0xC0] = 'c';
   table['"'] = '"';
   table['\\'] = '\\';
   table['\b'] = 'b';
@@ -39,12 +44,27 @@ std::string_view stringOf(const Json::Value& value) {
   return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
+constexpr unsigned char kModifiedNulTrail = 0x80;
+
+// True when the C0 at `i` of `text` starts the pair C0 80.
+bool isModifiedNul(std::string_view text, std::size_t i) {
+  return i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == kModifiedNulTrail;
+}
+
 // The length of `text` once quoted and escaped.
 std::size_t quotedSize(std::string_view text) {
   std::size_t size = text.size() + 2;
-  for (char c : text) {
-    const char escape = kEscape[static_cast<unsigned char>(c)];
-    if (escape != 0) size += escape == 'u' ? 5 : 1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char escape = kEscape[static_cast<unsigned char>(text[i])];
+    if (escape == 0) continue;
+    if (escape == 'c') {
+      if (isModifiedNul(text, i)) {
+        size += 4;  // two bytes become six
+        ++i;
+      }
+      continue;
+    }
+    size += escape == 'u' ? 5 : 1;
   }
   return size;
 }
@@ -102,9 +122,19 @@ void appendJsonString(std::string& out, std::string_view text) {
   out.resize(start + quotedSize(text));
   char* p = &out[start];
   *p++ = '"';
-  for (char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    const char escape = kEscape[byte];
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    unsigned char byte = static_cast<unsigned char>(c);
+    char escape = kEscape[byte];
+    if (escape == 'c') {
+      if (!isModifiedNul(text, i)) {
+        *p++ = c;
+        continue;
+      }
+      ++i;
+      byte = 0;
+      escape = 'u';
+    }
     if (escape == 0) {
       *p++ = c;
     } else if (escape == 'u') {
@@ -165,6 +195,47 @@ void appendJson(std::string& out, const Json::Value& value) {
       break;
     }
   }
+}
+
+std::string jsonText(const TransformDocument& document) {
+  std::vector<const std::pair<std::string, std::string>*> echo;
+  echo.reserve(document.echo.size());
+  for (const auto& member : document.echo) echo.push_back(&member);
+  std::sort(echo.begin(), echo.end(), [](const auto* a, const auto* b) {
+    return std::string_view(a->first) < std::string_view(b->first);  // unsigned bytes
+  });
+
+  // {"req":{...},"ret":{"GridFrame":...,"Html":...}} LF, sized first. Sizes
+  // are std::size_t, 64 bits wide: no text is ever cut.
+  static_assert(sizeof(std::size_t) >= sizeof(std::uint64_t), "64-bit sizes");
+  constexpr std::string_view kReq = "{\"req\":{";
+  constexpr std::string_view kRet = "},\"ret\":{\"GridFrame\":";
+  constexpr std::string_view kHtml = ",\"Html\":";
+  constexpr std::string_view kEnd = "}}\n";
+  std::size_t size = kReq.size() + kRet.size() + kHtml.size() + kEnd.size();
+  for (const auto* member : echo) {
+    size += quotedSize(member->first) + 1 + quotedSize(member->second) + 1;  // ':' and ','
+  }
+  if (!echo.empty()) --size;  // no ',' after the last member
+  size += quotedSize(document.gridFrame) + quotedSize(document.html);
+  chargeMemory(size);
+
+  std::string out;
+  out.reserve(size);
+  prefaultPages(out.data(), out.capacity());
+  out += kReq;
+  for (std::size_t i = 0; i < echo.size(); ++i) {
+    if (i != 0) out += ',';
+    appendJsonString(out, echo[i]->first);
+    out += ':';
+    appendJsonString(out, echo[i]->second);
+  }
+  out += kRet;
+  appendJsonString(out, document.gridFrame);
+  out += kHtml;
+  appendJsonString(out, document.html);
+  out += kEnd;
+  return out;
 }
 
 std::string jsonText(const Json::Value& root) {

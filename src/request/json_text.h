@@ -1,4 +1,5 @@
-// The JSON text of a result: a compact writer over a Json::Value tree.
+// The JSON text of a result: a compact writer of a TransformDocument, and
+// of any Json::Value tree.
 //
 // The text is fixed byte for byte because callers compare and store it:
 //  - no blank or line break between tokens; ":" after a key, "," between
@@ -8,11 +9,15 @@
 //  - in strings, '"' and '\' are escaped with a backslash; BS, FF, LF, CR
 //    and TAB as \b \f \n \r \t; every other byte below 0x20 as \u00XX with
 //    upper-case hexadecimal digits (0x1B gives \u001B, NUL gives \u0000);
-//    every other byte, "/" and 0x7F to 0xFF included, is copied raw, so
-//    UTF-8 text stays UTF-8 and is never written as \u escapes.
+//    the pair C0 80 (U+0000 in the JVM's modified UTF-8) as \u0000 too;
+//    every other byte, "/", 0x7F to 0xFF and a C0 not followed by 80
+//    included, is copied raw, so UTF-8 text stays UTF-8 and is never
+//    written as \u escapes.
 // jsoncpp's own writers escape non-ASCII text and write lower-case hex,
 // hence this writer. Strings may hold NUL bytes: Json::Value keeps their
 // length and the writer escapes them, so the text never holds a raw NUL.
+// The document's text is sized first and written once: a result of any
+// length (past 4 GB too) is written whole.
 #ifndef TABULON_REQUEST_JSON_TEXT_H_
 #define TABULON_REQUEST_JSON_TEXT_H_
 
@@ -21,7 +26,14 @@
 #include <string>
 #include <string_view>
 
+#include "request/transform_document.h"
+
 namespace tabulon {
+
+// {"req":{echo},"ret":{"GridFrame":...,"Html":...}} followed by one line
+// feed, the echo members in ascending byte order of their keys. Its size is
+// charged to the request's memory budget before it is allocated.
+std::string jsonText(const TransformDocument& document);
 
 // The compact text of `root` followed by exactly one line feed.
 std::string jsonText(const Json::Value& root);

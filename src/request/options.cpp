@@ -1,6 +1,15 @@
 #include "request/options.h"
 
+#include <limits>
+
+#include "pivot/memory_budget.h"
+
 namespace tabulon {
+
+namespace {
+constexpr std::string_view kMemoryLimitKey = "MemoryLimit";
+constexpr std::string_view kMemoryLimitPattern = "MemoryLimit=";
+}  // namespace
 
 std::string optionValue(std::string_view text, std::string_view key) {
   std::string pattern;
@@ -23,7 +32,41 @@ RequestOptions readOptions(std::string_view text) {
   options.rowColSort = optionValue(text, "RowColSort");
   options.separate = optionValue(text, "Separate");
   options.gridFrame = optionValue(text, "GridFrame");
+  options.hasMemoryLimit = text.find(kMemoryLimitPattern) != std::string_view::npos;
+  options.memoryLimit = optionValue(text, kMemoryLimitKey);
   return options;
+}
+
+std::optional<std::uint64_t> parseMemoryLimit(std::string_view value) {
+  unsigned shift = 0;
+  if (!value.empty()) {
+    switch (value.back()) {
+      case 'K': shift = 10; break;
+      case 'M': shift = 20; break;
+      case 'G': shift = 30; break;
+      default: break;
+    }
+  }
+  if (shift != 0) value.remove_suffix(1);
+  if (value.empty()) return std::nullopt;
+  std::uint64_t bytes = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (bytes > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
+    bytes = bytes * 10 + digit;
+  }
+  if (bytes > (std::numeric_limits<std::uint64_t>::max() >> shift)) return std::nullopt;
+  return bytes << shift;
+}
+
+std::uint64_t requestMemoryLimit(std::string_view text) {
+  if (text.find(kMemoryLimitPattern) != std::string_view::npos) {
+    if (std::optional<std::uint64_t> bytes = parseMemoryLimit(optionValue(text, kMemoryLimitKey))) {
+      return *bytes;
+    }
+  }
+  return defaultMemoryLimit();
 }
 
 void applyOptions(const RequestOptions& options, CrossTab& tab) {

@@ -9,6 +9,8 @@
 #ifndef TABULON_REQUEST_OPTIONS_H_
 #define TABULON_REQUEST_OPTIONS_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,11 +32,24 @@ struct RequestOptions {
   std::string rowColSort;  // rows are sorted when it contains "Row"
   std::string separate;    // name of the separator column
   std::string gridFrame;   // a layout text accepted back from a result
+  // MemoryLimit: bytes, or with a K, M or G (powers of 1024); echoed only
+  // when the option text has the key.
+  bool hasMemoryLimit = false;
+  std::string memoryLimit;
 };
 
 // Looks up Measures, SumOption, SumPos, RowColSort, Separate and GridFrame,
-// in this order.
+// in this order, then MemoryLimit.
 RequestOptions readOptions(std::string_view text);
+
+// The bytes that a MemoryLimit value names: decimal digits, optionally
+// followed by one of K, M or G (powers of 1024); nothing else, and no more
+// than 2^64 - 1 bytes. Empty for any other text.
+std::optional<std::uint64_t> parseMemoryLimit(std::string_view value);
+
+// The memory limit of the request with option text `text`: its MemoryLimit
+// value when well-formed, otherwise defaultMemoryLimit().
+std::uint64_t requestMemoryLimit(std::string_view text);
 
 // A GridFrame value is applied only when it is longer than this many bytes,
 // so that a placeholder such as "[]" leaves the automatic layout.

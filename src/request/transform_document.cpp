@@ -5,6 +5,7 @@
 
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
+#include "pivot/memory_budget.h"
 #include "render/grid_frame.h"
 #include "render/html_table.h"
 #include "request/options.h"
@@ -13,47 +14,39 @@ namespace tabulon {
 
 namespace {
 
-// Stores `text` under `key` of `object` as a string of the same bytes.
-void setText(Json::Value& object, const char* key, const std::string& text) {
-  object[key] = Json::Value(text.data(), text.data() + text.size());
+// The echo holds the values as looked up, applied or not, in key order;
+// RowColSort is applied but not echoed.
+std::vector<std::pair<std::string, std::string>> echoOf(const RequestOptions& values) {
+  std::vector<std::pair<std::string, std::string>> echo;
+  echo.reserve(6);
+  echo.emplace_back("GridFrame", values.gridFrame);
+  echo.emplace_back("Measures", values.measures);
+  if (values.hasMemoryLimit) echo.emplace_back("MemoryLimit", values.memoryLimit);
+  echo.emplace_back("Separate", values.separate);
+  echo.emplace_back("SumOption", values.sumOption);
+  echo.emplace_back("SumPos", values.sumPos);
+  return echo;
 }
 
 }  // namespace
 
-Json::Value transformDocument(RowTable rows, std::string_view options) {
-  Json::Value root(Json::objectValue);
-  CrossTab tab;
-
+TransformDocument transformDocument(RowTable rows, std::string_view options) {
+  TransformDocument document;
   const RequestOptions values = readOptions(options);
-  applyOptions(values, tab);
-
-  // The echo holds the values as looked up, applied or not; RowColSort is
-  // applied but not echoed.
-  Json::Value req(Json::objectValue);
-  setText(req, "Measures", values.measures);
-  setText(req, "GridFrame", values.gridFrame);
-  setText(req, "SumOption", values.sumOption);
-  setText(req, "SumPos", values.sumPos);
-  setText(req, "Separate", values.separate);
-  root["req"] = std::move(req);
-
-  // The rows move into the model: a large table is never copied.
-  tab.rows = std::move(rows);
-  const std::string measures = root["req"]["Measures"].asString();
-  tab.transform(kConvertedMarker, measures);
-
-  Json::Value& ret = root["ret"];
-  ret = Json::Value(Json::objectValue);
+  document.echo = echoOf(values);
   {
-    const std::string gridFrame = renderGridFrame(tab);
-    setText(ret, "GridFrame", gridFrame);
-  }
-  {
+    CrossTab tab;
+    applyOptions(values, tab);
+    // The rows move into the model: a large table is never copied.
+    tab.rows = std::move(rows);
+    tab.transform(kConvertedMarker, values.measures);
     // The GridFrame text is always made before the HTML.
-    const std::string html = renderHtml(tab);
-    setText(ret, "Html", html);
+    document.gridFrame = renderGridFrame(tab);
+    document.html = renderHtml(tab);
   }
-  return root;
+  // The renderings stay charged until the request ends.
+  chargeMemory(document.gridFrame.capacity() + document.html.capacity());
+  return document;
 }
 
 }  // namespace tabulon

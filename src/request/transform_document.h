@@ -1,23 +1,33 @@
-// The result document of a transform request, before it becomes text:
-// {"req": the five option values as looked up, "ret": {"GridFrame", "Html"}}.
-// transformRequest writes it as the JSON result text; the `tabulon` command
-// also reads single renderings out of it. The caller owns the document.
+// The result of a transform request before it becomes text: the request
+// echo ("req": the option values as looked up) and the two renderings
+// ("ret": the GridFrame text and the HTML). transformRequest writes it as
+// the JSON result text (json_text.h); the `tabulon` command also prints
+// single renderings of it. Plain texts, each held once: the JSON text is
+// written from them directly, with 64-bit sizes throughout.
 #ifndef TABULON_REQUEST_TRANSFORM_DOCUMENT_H_
 #define TABULON_REQUEST_TRANSFORM_DOCUMENT_H_
 
-#include <json/value.h>
-
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "pivot/row_table.h"
 
 namespace tabulon {
 
+struct TransformDocument {
+  // (key, value) of the "req" members, in ascending byte order of the keys.
+  std::vector<std::pair<std::string, std::string>> echo;
+  std::string gridFrame;  // "ret" / "GridFrame"
+  std::string html;       // "ret" / "Html"
+};
+
 // Applies the options to a fresh CrossTab, records the request echo, moves
 // `rows` into the CrossTab, transforms it with the marker "已经转换" and
 // renders the GridFrame text, then the HTML. The CrossTab (with the rows)
 // is released before this returns.
-Json::Value transformDocument(RowTable rows, std::string_view options);
+TransformDocument transformDocument(RowTable rows, std::string_view options);
 
 }  // namespace tabulon
 

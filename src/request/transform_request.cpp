@@ -8,8 +8,8 @@
 namespace tabulon {
 
 std::string transformRequest(RowTable rows, std::string_view options) {
-  // The document (and with it the model) is built and released before the
-  // text is written, so the rows and the text never coexist.
+  // The model is released before the text is written, so the rows and the
+  // text never coexist; the renderings are held once, in the document.
   return jsonText(transformDocument(std::move(rows), options));
 }
 

@@ -113,6 +113,30 @@ case $case_name in
     grep -q 'class="colhdr">一季度</td>' "$work/out" || fail "sample_table: no quarter 一季度"
     grep -q '合计' "$work/out" || fail "sample_table: no totals"
     ;;
+  memory_exhausted)
+    # Ten rows of 10 MB values under address-space limits that run out in
+    # different places: each run either prints the whole result or exits 2
+    # with one line on standard error and nothing on standard output.
+    value=$(head -c 10000000 /dev/zero | tr '\0' 7)
+    { printf 'R\t|\tC\tm\n'; for i in 0 1 2 3 4 5 6 7 8 9; do printf 'r%s\t\tc\t%s\n' $i "$value"; done; } \
+      >"$work/big.tsv"
+    "$tabulon" --options Measures=m "$work/big.tsv" >"$work/whole" || fail "memory_exhausted: unlimited run failed"
+    exhausted=0
+    for kb in 150000 250000 350000 450000 550000; do
+      (ulimit -v $kb && exec "$tabulon" --options Measures=m "$work/big.tsv") >"$work/out" 2>"$work/err"
+      got=$?
+      if [[ $got == 0 ]]; then
+        cmp -s "$work/out" "$work/whole" || fail "memory_exhausted: $kb KB: output differs"
+        [[ ! -s "$work/err" ]] || fail "memory_exhausted: $kb KB: $(cat "$work/err")"
+        continue
+      fi
+      exhausted=$((exhausted + 1))
+      [[ $got == 2 ]] || fail "memory_exhausted: $kb KB: exit status $got ($(cat "$work/err"))"
+      [[ ! -s "$work/out" ]] || fail "memory_exhausted: $kb KB: wrote to standard output"
+      [[ $(wc -l <"$work/err") == 1 ]] || fail "memory_exhausted: $kb KB: $(cat "$work/err")"
+    done
+    ((exhausted > 0)) || fail "memory_exhausted: no limit ran out of memory"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;
