@@ -5,11 +5,14 @@ import java.sql.ResultSet;
 /**
  * The Java side of the native cross-tab library.
  *
- * <p>Loading this class loads the library: {@code System.load} of the absolute path in the
- * system property {@code tabulon.library.path} when it is set, otherwise
- * {@code System.loadLibrary("Tabulon")} (which searches {@code java.library.path}). The library
- * binds {@link #RegisterNatives()} on this class while it loads, and the static initialiser then
- * calls it to bind {@link #readme()} and {@link #doTransform(ResultSet, String)}.
+ * <p>Loading this class loads the library, with no setting needed: the file named by the
+ * system property {@code tabulon.library.path} when it is set; otherwise the library on
+ * {@code java.library.path} ({@code System.loadLibrary("Tabulon")}) when a directory there holds
+ * it; otherwise the copy that this jar carries for Linux x86-64, written to a new private
+ * temporary file in {@code java.io.tmpdir} (owner-only, random name, created exclusively),
+ * loaded from there and deleted at once. The library binds {@link #RegisterNatives()} on this
+ * class while it loads, and the static initialiser then calls it to bind {@link #readme()} and
+ * {@link #doTransform(ResultSet, String)}.
  *
  * <p>Another class can serve as binding too: it declares the natives it wants ({@code static
  * native String readme()}, {@code native String doTransform(ResultSet, String)}, either static
@@ -22,12 +25,9 @@ public final class Tabulon {
   public static final String LIBRARY_PATH_PROPERTY = "tabulon.library.path";
 
   static {
-    String path = System.getProperty(LIBRARY_PATH_PROPERTY);
-    if (path != null && !path.isEmpty()) {
-      System.load(path);
-    } else {
-      System.loadLibrary("Tabulon");
-    }
+    // The loading runs inside this static initialiser, which the library looks for on the
+    // stack to find the class to bind.
+    NativeLoader.load();
     RegisterNatives();
   }
 
