@@ -27,7 +27,8 @@ final class NativeLoader {
   static void load() {
     String path = System.getProperty(Tabulon.LIBRARY_PATH_PROPERTY);
     if (path != null && !path.isEmpty()) {
-      System.load(path);
+      // System.load takes only absolute names; a relative one is taken from the working folder.
+      System.load(Path.of(path).toAbsolutePath().toString());
     } else if (onLibraryPath(System.mapLibraryName("Tabulon"))) {
       System.loadLibrary("Tabulon");
     } else {

@@ -1,6 +1,7 @@
 package tabulon;
 
 import java.sql.ResultSet;
+import java.util.Objects;
 
 /**
  * The Java side of the native cross-tab library.
@@ -55,4 +56,18 @@ public final class Tabulon {
    * @throws java.sql.SQLException (undeclared) as thrown by the result set while it is read
    */
   public static native String doTransform(ResultSet resultSet, String options);
+
+  /**
+   * Transforms the result set with typed options: {@link #doTransform(ResultSet, String)} with
+   * {@code options.toOptionText()}, its JSON text read into a {@link TransformResult}.
+   *
+   * @param resultSet the rows, positioned before the first; neither closed nor rewound
+   * @param options the options, from {@link TransformOptions#builder()}
+   * @throws NullPointerException if {@code resultSet} or {@code options} is null
+   */
+  public static TransformResult transform(ResultSet resultSet, TransformOptions options) {
+    Objects.requireNonNull(resultSet, "resultSet");
+    Objects.requireNonNull(options, "options");
+    return TransformResult.parse(doTransform(resultSet, options.toOptionText()));
+  }
 }
