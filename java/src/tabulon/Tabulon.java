@@ -1,15 +1,19 @@
 package tabulon;
 
 import java.sql.ResultSet;
+import java.util.Objects;
 
 /**
  * The Java side of the native cross-tab library.
  *
- * <p>Loading this class loads the library: {@code System.load} of the absolute path in the
- * system property {@code tabulon.library.path} when it is set, otherwise
- * {@code System.loadLibrary("Tabulon")} (which searches {@code java.library.path}). The library
- * binds {@link #RegisterNatives()} on this class while it loads, and the static initialiser then
- * calls it to bind {@link #readme()} and {@link #doTransform(ResultSet, String)}.
+ * <p>Loading this class loads the library, with no setting needed: the file named by the
+ * system property {@code tabulon.library.path} when it is set; otherwise the library on
+ * {@code java.library.path} ({@code System.loadLibrary("Tabulon")}) when a directory there holds
+ * it; otherwise the copy that this jar carries for Linux x86-64, written to a new private
+ * temporary file in {@code java.io.tmpdir} (owner-only, random name, created exclusively),
+ * loaded from there and deleted at once. The library binds {@link #RegisterNatives()} on this
+ * class while it loads, and the static initialiser then calls it to bind {@link #readme()} and
+ * {@link #doTransform(ResultSet, String)}.
  *
  * <p>Another class can serve as binding too: it declares the natives it wants ({@code static
  * native String readme()}, {@code native String doTransform(ResultSet, String)}, either static
@@ -22,12 +26,9 @@ public final class Tabulon {
   public static final String LIBRARY_PATH_PROPERTY = "tabulon.library.path";
 
   static {
-    String path = System.getProperty(LIBRARY_PATH_PROPERTY);
-    if (path != null && !path.isEmpty()) {
-      System.load(path);
-    } else {
-      System.loadLibrary("Tabulon");
-    }
+    // The loading runs inside this static initialiser, which the library looks for on the
+    // stack to find the class to bind.
+    NativeLoader.load();
     RegisterNatives();
   }
 
@@ -55,4 +56,18 @@ public final class Tabulon {
    * @throws java.sql.SQLException (undeclared) as thrown by the result set while it is read
    */
   public static native String doTransform(ResultSet resultSet, String options);
+
+  /**
+   * Transforms the result set with typed options: {@link #doTransform(ResultSet, String)} with
+   * {@code options.toOptionText()}, its JSON text read into a {@link TransformResult}.
+   *
+   * @param resultSet the rows, positioned before the first; neither closed nor rewound
+   * @param options the options, from {@link TransformOptions#builder()}
+   * @throws NullPointerException if {@code resultSet} or {@code options} is null
+   */
+  public static TransformResult transform(ResultSet resultSet, TransformOptions options) {
+    Objects.requireNonNull(resultSet, "resultSet");
+    Objects.requireNonNull(options, "options");
+    return TransformResult.parse(doTransform(resultSet, options.toOptionText()));
+  }
 }

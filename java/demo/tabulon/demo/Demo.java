@@ -13,6 +13,8 @@ import java.sql.ResultSet;
 import java.sql.SQLException;
 import java.sql.Statement;
 import tabulon.Tabulon;
+import tabulon.TransformOptions;
+import tabulon.TransformResult;
 
 /**
  * Runs a query, turns its result set into a cross-tab with Tabulon and writes the HTML report
@@ -23,8 +25,12 @@ public final class Demo {
   static final String SAMPLE_URL = "jdbc:h2:mem:tabulon_demo";
   static final String SAMPLE_QUERY = "SELECT \"Region\", \"City\", \"|\", \"Year\", \"Quarter\","
       + " \"Sales\" FROM sales ORDER BY \"Year\", \"Quarter\", \"City\"";
-  static final String SAMPLE_OPTIONS =
-      "SumOption=SumIncRowCol&SumPos=SumLast&RowColSort=RowSort&Measures=Sales";
+  static final TransformOptions SAMPLE_OPTIONS = TransformOptions.builder()
+      .measures("Sales")
+      .totals(TransformOptions.Totals.BOTH)
+      .totalsPosition(TransformOptions.TotalsPosition.LAST)
+      .sortRows(true)
+      .build();
 
   static final String USAGE = String.join("\n",
       "usage: demo.sh [--url JDBC_URL [--user NAME] [--password TEXT]] [--query SQL]",
@@ -48,7 +54,7 @@ public final class Demo {
     String user = null;
     String password = null;
     String query = SAMPLE_QUERY;
-    String options = SAMPLE_OPTIONS;
+    String options = null;
     Path out = Path.of("report.html");
     try {
       for (int i = 0; i < args.length; i++) {
@@ -76,14 +82,16 @@ public final class Demo {
 
     try (Connection connection = connect(url, user, password)) {
       if (url == null) createSampleTable(connection);
-      String json;
+      TransformResult result;
       try (Statement statement = connection.createStatement();
           ResultSet rows = statement.executeQuery(query)) {
-        json = Tabulon.doTransform(rows, options);
+        // An option text from the command line goes through the text contract as it is.
+        result = options == null ? Tabulon.transform(rows, SAMPLE_OPTIONS)
+                                 : TransformResult.parse(Tabulon.doTransform(rows, options));
       }
-      ResultText result = ResultText.parse(json);
+      if (options == null) options = SAMPLE_OPTIONS.toOptionText();
       writeReport(out, query, options, result);
-      System.out.println("GridFrame: " + result.gridFrame);
+      System.out.println("GridFrame: " + result.gridFrame());
       System.out.println("Report:    " + out.toAbsolutePath().normalize());
     } catch (SQLException | IOException | RuntimeException e) {
       System.err.println("demo: " + e);
@@ -126,15 +134,15 @@ public final class Demo {
     }
   }
 
-  static void writeReport(Path out, String query, String options, ResultText result)
+  static void writeReport(Path out, String query, String options, TransformResult result)
       throws IOException {
     String page = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
         + "<title>Tabulon report</title>\n<style>\n" + resource("report.css") + "</style>\n"
         + "</head>\n<body>\n<h1>Tabulon report</h1>\n"
         + "<p>Query: <code>" + escape(query) + "</code><br>\n"
         + "Options: <code>" + escape(options) + "</code></p>\n"
-        + result.html
-        + "<p>GridFrame: <code>" + escape(result.gridFrame) + "</code></p>\n"
+        + result.html()
+        + "<p>GridFrame: <code>" + escape(result.gridFrame()) + "</code></p>\n"
         + "</body>\n</html>\n";
     Path dir = out.toAbsolutePath().getParent();
     Files.createDirectories(dir);
