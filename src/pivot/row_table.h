@@ -3,13 +3,23 @@
 #ifndef TABULON_PIVOT_ROW_TABLE_H_
 #define TABULON_PIVOT_ROW_TABLE_H_
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tabulon {
 
 using Row = std::vector<std::string>;
 using RowTable = std::vector<Row>;
+
+// Appends one row of `count` texts, copied from `cells`: the one way readers
+// add rows, whatever the table's storage.
+inline void appendRow(RowTable& rows, const std::string_view* cells, std::size_t count) {
+  Row& row = rows.emplace_back();
+  row.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) row.emplace_back(cells[i]);
+}
 
 }  // namespace tabulon
 

@@ -113,6 +113,37 @@ case $case_name in
     grep -q 'class="colhdr">一季度</td>' "$work/out" || fail "sample_table: no quarter 一季度"
     grep -q '合计' "$work/out" || fail "sample_table: no totals"
     ;;
+  csv_quoting)
+    # Quoted commas, doubled quotes, CR LF and LF inside quotes, a byte-order
+    # mark, empty and quoted empty fields, blanks kept, ragged rows, a blank
+    # line skipped, no line break at the end: the plain table shows the texts.
+    expect_output csv_quoting "$here/quoted.html" 0 -- \
+      "$tabulon" --csv --html "$here/quoted.csv"
+    ;;
+  csv_equals_tsv)
+    # A CSV file gives what the equivalent TSV gives, quoted or not, CR LF or LF.
+    expect_output csv_crlf "$here/crosstab.json" 0 -- \
+      "$tabulon" --csv --options 'Measures=Sales&SumOption=SumNone' "$here/crosstab.csv"
+    sed 's/\r$//; s/[^,]*/"&"/g' "$here/crosstab.csv" >"$work/quoted.csv"
+    expect_output csv_all_quoted_lf "$here/crosstab.json" 0 -- \
+      "$tabulon" --csv --options 'Measures=Sales&SumOption=SumNone' "$work/quoted.csv"
+    sales=$here/../../examples/sales.csv
+    tr ',' '\t' <"$sales" >"$work/sales.tsv"
+    options='Measures=Sales,Cost&SumOption=SumIncRowCol&SumPos=SumLast&RowColSort=RowSort'
+    "$tabulon" --options "$options" "$work/sales.tsv" >"$work/expected"
+    expect_output csv_sales "$work/expected" 0 -- "$tabulon" --csv --options "$options" "$sales"
+    ;;
+  csv_errors)
+    printf 'A,B\n1,2\n3,"abc\nxyz\n' >"$work/unclosed.csv"
+    expect_error csv_unclosed_quote -- "$tabulon" --csv "$work/unclosed.csv"
+    grep -q 'line 3: unclosed quote' "$work/err" || fail "unclosed quote: $(cat "$work/err")"
+    printf 'A,B\n"1\n2",x,"ab\n\n' >"$work/unclosed2.csv"
+    expect_error csv_unclosed_after_break -- "$tabulon" --csv "$work/unclosed2.csv"
+    grep -q 'line 3: unclosed quote' "$work/err" || fail "unclosed quote: $(cat "$work/err")"
+    printf 'A,B\r\n1,x"y\r\n' >"$work/stray.csv"
+    expect_error csv_stray_quote -- "$tabulon" --csv "$work/stray.csv"
+    grep -q 'line 2: misplaced quote' "$work/err" || fail "stray quote: $(cat "$work/err")"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;
