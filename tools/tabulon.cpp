@@ -1,7 +1,7 @@
 // tabulon: the transform request as a command, for a table in a CSV or TSV
 // file instead of a JDBC result set, and for scripts.
 //
-//   tabulon [--csv] [--options TEXT] [--html | --gridframe] [FILE]
+//   tabulon [--csv] [--options TEXT] [--html | --gridframe | --page] [-o FILE] [FILE]
 //
 // Reads the table from FILE (or standard input), parses it as the engine
 // parses text tables, runs the same request as the Java call and prints the
@@ -19,12 +19,16 @@
 #include "csv_table.h"
 #include "pivot/cross_tab.h"
 #include "request/transform_document.h"
+#include "read_progress.h"
+#include "report_page.h"
 #include "request/transform_request.h"
+#include "result_output.h"
 
 namespace {
 
 constexpr char kHelp[] =
-    "Usage: tabulon [--csv] [--options TEXT] [--html | --gridframe] [FILE]\n"
+    "Usage: tabulon [--csv] [--options TEXT] [--html | --gridframe | --page]\n"
+    "               [-o FILE] [FILE]\n"
     "\n"
     "Arranges a table as a cross-tab and prints the JSON result text\n"
     "  {\"req\":{...the options as read...},\"ret\":{\"GridFrame\":...,\"Html\":...}}\n"
@@ -56,29 +60,32 @@ constexpr char kHelp[] =
     "                  (an unclosed quote) is an error naming its line.\n"
     "  --html          print only the HTML table\n"
     "  --gridframe     print only the GridFrame layout text (no line feed)\n"
+    "  --page          write a complete HTML report page: the table with a\n"
+    "                  stylesheet, the options and the GridFrame text; logo.png\n"
+    "                  (the table's corner) is written beside it: beside FILE\n"
+    "                  with -o, else in the working folder unless one is there\n"
+    "  -o, --output FILE  write to FILE instead of standard output (replaced\n"
+    "                  once the result is complete); with --page or --html,\n"
+    "                  logo.png is written (replaced) in FILE's folder\n"
     "  --help          print this text\n"
+    "\n"
+    "Reading a file of more than 50 MB shows progress when standard error is\n"
+    "a terminal.\n"
     "\n"
     "Example:\n"
     "  tabulon --options 'Measures=Sales,Cost&SumOption=SumIncRowCol&SumPos=SumLast' \\\n"
     "      --html examples/sales.csv > sales.html\n"
+    "  tabulon --csv --page -o report/sales.html --options 'Measures=Sales' data.csv\n"
     "\n"
     "Exit status: 0 done, 1 the transform failed, 2 bad command line or FILE\n"
     "cannot be read.\n";
 
-enum class Output { kJson, kHtml, kGridFrame };
+enum class Output { kJson, kHtml, kGridFrame, kPage };
 enum class InputFormat { kText, kCsv };
 
 int commandLineError(const std::string& message) {
   std::fprintf(stderr, "tabulon: %s (see tabulon --help)\n", message.c_str());
   return 2;
-}
-
-// Reads all of `file` into `text`; false on a read error (errno is set).
-bool readAll(std::FILE* file, std::string& text) {
-  char buffer[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  return std::ferror(file) == 0;
 }
 
 // Reads the input named `path` ("-" or null: standard input). On failure
@@ -87,20 +94,11 @@ bool readInput(const char* path, std::string& text) {
   const bool useStdin = path == nullptr || std::strcmp(path, "-") == 0;
   const char* name = useStdin ? "standard input" : path;
   std::FILE* file = useStdin ? stdin : std::fopen(path, "rb");
-  bool ok = file != nullptr && readAll(file, text);
+  bool ok = file != nullptr && tabulon::readAllWithProgress(file, name, text);
   const int error = errno;
   if (file != nullptr && !useStdin) std::fclose(file);
   if (!ok) std::fprintf(stderr, "tabulon: cannot read %s: %s\n", name, std::strerror(error));
   return ok;
-}
-
-bool writeOutput(std::string_view bytes) {
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
-      std::fflush(stdout) == 0) {
-    return true;
-  }
-  std::fprintf(stderr, "tabulon: cannot write the output: %s\n", std::strerror(errno));
-  return false;
 }
 
 // Reads the table of `text` as CSV; on malformed text prints one line
@@ -114,7 +112,15 @@ bool readCsv(const char* path, const std::string& text, tabulon::RowTable& rows)
   return false;
 }
 
-int run(const std::string& options, const char* path, Output output, InputFormat format) {
+std::string_view textOf(const Json::Value& value) {
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  value.getString(&begin, &end);
+  return std::string_view(begin, static_cast<std::size_t>(end - begin));
+}
+
+int run(const std::string& options, const char* path, Output output, InputFormat format,
+        const char* outPath) {
   tabulon::RowTable rows;
   {
     std::string text;
@@ -127,15 +133,28 @@ int run(const std::string& options, const char* path, Output output, InputFormat
       rows = std::move(reader.rows);
     }
   }
+  using tabulon::Logo;
   if (output == Output::kJson) {
-    return writeOutput(tabulon::transformRequest(std::move(rows), options)) ? 0 : 1;
+    return tabulon::writeResult(tabulon::transformRequest(std::move(rows), options), outPath,
+                                Logo::kNone);
   }
   const Json::Value document = tabulon::transformDocument(std::move(rows), options);
-  const Json::Value& text = document["ret"][output == Output::kHtml ? "Html" : "GridFrame"];
-  const char* begin = nullptr;
-  const char* end = nullptr;
-  text.getString(&begin, &end);
-  return writeOutput(std::string_view(begin, static_cast<std::size_t>(end - begin))) ? 0 : 1;
+  const std::string_view html = textOf(document["ret"]["Html"]);
+  const std::string_view gridFrame = textOf(document["ret"]["GridFrame"]);
+  switch (output) {
+    case Output::kPage: {
+      const bool useStdin = path == nullptr || std::strcmp(path, "-") == 0;
+      return tabulon::writeResult(
+          tabulon::reportPage(useStdin ? "standard input" : path, options, html, gridFrame),
+          outPath, Logo::kBeside);
+    }
+    case Output::kHtml:
+      // A table written to a file gets its logo beside it; on standard output
+      // it stays as it always was, the table alone.
+      return tabulon::writeResult(html, outPath, outPath ? Logo::kBeside : Logo::kNone);
+    default:
+      return tabulon::writeResult(gridFrame, outPath, Logo::kNone);
+  }
 }
 
 }  // namespace
@@ -145,6 +164,7 @@ int main(int argc, char** argv) {
   const char* path = nullptr;
   Output output = Output::kJson;
   InputFormat format = InputFormat::kText;
+  const char* outPath = nullptr;
   bool flagsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -156,12 +176,19 @@ int main(int argc, char** argv) {
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
       return 0;
-    } else if (arg == "--html" || arg == "--gridframe") {
-      const Output wanted = arg == "--html" ? Output::kHtml : Output::kGridFrame;
+    } else if (arg == "--html" || arg == "--gridframe" || arg == "--page") {
+      const Output wanted = arg == "--html"        ? Output::kHtml
+                            : arg == "--gridframe" ? Output::kGridFrame
+                                                   : Output::kPage;
       if (output != Output::kJson && output != wanted) {
-        return commandLineError("--html and --gridframe exclude each other");
+        return commandLineError("--html, --gridframe and --page exclude each other");
       }
       output = wanted;
+    } else if (arg == "-o" || arg == "--output") {
+      if (i + 1 == argc) return commandLineError(std::string(arg) + " needs a FILE");
+      outPath = argv[++i];
+    } else if (arg.substr(0, 9) == "--output=") {
+      outPath = argv[i] + 9;
     } else if (arg == "--csv") {
       format = InputFormat::kCsv;
     } else if (arg == "--options") {
@@ -174,7 +201,7 @@ int main(int argc, char** argv) {
     }
   }
   try {
-    return run(options, path, output, format);
+    return run(options, path, output, format, outPath);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tabulon: the transform failed: %s\n", e.what());
     return 1;

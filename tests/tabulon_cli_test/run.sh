@@ -144,6 +144,43 @@ case $case_name in
     expect_error csv_stray_quote -- "$tabulon" --csv "$work/stray.csv"
     grep -q 'line 2: misplaced quote' "$work/err" || fail "stray quote: $(cat "$work/err")"
     ;;
+  page_output)
+    # --page: a complete page with the stylesheet and the table; -o writes it
+    # to a file with logo.png beside it.
+    logo=$here/../../java/demo/logo.png
+    mkdir "$work/report"
+    expect_output page_to_file /dev/null 0 -- "$tabulon" --page -o "$work/report/r.html" \
+      --options 'Measures=Sales&SumOption=SumNone' "$here/crosstab.tsv"
+    head -n 1 "$work/report/r.html" | grep -qx '<!DOCTYPE html>' || fail "page: no doctype"
+    grep -q '^table.gridTable td.colhdr' "$work/report/r.html" || fail "page: no stylesheet"
+    grep -qF "$(cat "$here/crosstab.html")" "$work/report/r.html" || fail "page: no table"
+    tail -n 1 "$work/report/r.html" | grep -qx '</html>' || fail "page: not closed"
+    cmp -s "$logo" "$work/report/logo.png" || fail "page: no logo.png beside the file"
+    expect_output json_to_file /dev/null 0 -- "$tabulon" --output="$work/report/r.json" \
+      --options 'Measures=Sales&SumOption=SumNone' "$here/crosstab.tsv"
+    cmp -s "$work/report/r.json" "$here/crosstab.json" || fail "-o: the JSON file differs"
+    expect_error page_into_missing_folder -- "$tabulon" --page -o "$work/none/r.html" \
+      "$here/crosstab.tsv"
+    expect_error page_and_html -- "$tabulon" --page --html "$here/crosstab.tsv"
+    expect_error output_without_file -- "$tabulon" "$here/crosstab.tsv" -o
+    # On standard output the page gets logo.png in the working folder.
+    mkdir "$work/cwd"
+    (cd "$work/cwd" && "$tabulon" --page "$here/crosstab.tsv" >page.html) ||
+      fail "page on standard output failed"
+    cmp -s "$logo" "$work/cwd/logo.png" || fail "page: no logo.png in the working folder"
+    ;;
+  progress)
+    # More than 50 MB read with standard error on a terminal shows progress;
+    # without a terminal nothing is written there.
+    head -c 60000000 /dev/zero | tr '\0' x >"$work/big.tsv"
+    printf '\t1\n' >>"$work/big.tsv"
+    script -qec "$tabulon --gridframe $work/big.tsv" /dev/null >"$work/tty" </dev/null ||
+      fail "progress: the run failed"
+    grep -q 'reading .*big.tsv: 100% of 57 MB' "$work/tty" || fail "progress: none shown"
+    printf '%s' 'row:[],col:[]' >"$work/expected"
+    expect_output no_terminal "$work/expected" 0 -- "$tabulon" --gridframe "$work/big.tsv"
+    [[ ! -s "$work/err" ]] || fail "progress without a terminal: $(cat "$work/err")"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;
