@@ -27,8 +27,7 @@
 namespace {
 
 constexpr char kHelp[] =
-    "Usage: tabulon [--csv] [--options TEXT] [--html | --gridframe | --page]\n"
-    "               [-o FILE] [FILE]\n"
+    "Usage: tabulon [--csv] [--options TEXT] [--html | --gridframe | --page] [-o FILE] [FILE]\n"
     "\n"
     "Arranges a table as a cross-tab and prints the JSON result text\n"
     "  {\"req\":{...the options as read...},\"ret\":{\"GridFrame\":...,\"Html\":...}}\n"
@@ -42,17 +41,7 @@ constexpr char kHelp[] =
     "column dimensions (right of it).\n"
     "\n"
     "Options:\n"
-    "  --options TEXT  key=value pairs joined by \"&\" (a value ends at the next \"&\"):\n"
-    "                    Measures=A,B     the columns whose values fill the cells\n"
-    "                    SumOption=WORD   totals: SumNone, SumIncRow, SumIncCol or\n"
-    "                                     SumIncRowCol\n"
-    "                    SumPos=WORD      SumFirst or SumLast: totals before or after\n"
-    "                    RowColSort=TEXT  row members are sorted when TEXT has \"Row\"\n"
-    "                    Separate=NAME    the dividing column's name (default \"|\")\n"
-    "                    GridFrame=TEXT   a layout printed by --gridframe: fixes the\n"
-    "                                     row titles and the column header tree\n"
-    "                  Words are case-sensitive; unknown keys or words are ignored\n"
-    "                  and leave the defaults.\n"
+    "  --options TEXT  the option text, as for doTransform (keys below)\n"
     "  --csv           read FILE as CSV (RFC 4180): fields separated by commas,\n"
     "                  quoted fields holding commas, doubled quotes and line\n"
     "                  breaks, CR LF or LF line ends, a UTF-8 byte-order mark;\n"
@@ -64,17 +53,30 @@ constexpr char kHelp[] =
     "                  stylesheet, the options and the GridFrame text; logo.png\n"
     "                  (the table's corner) is written beside it: beside FILE\n"
     "                  with -o, else in the working folder unless one is there\n"
-    "  -o, --output FILE  write to FILE instead of standard output (replaced\n"
-    "                  once the result is complete); with --page or --html,\n"
-    "                  logo.png is written (replaced) in FILE's folder\n"
+    "  -o, --output FILE\n"
+    "                  write to FILE instead of standard output (replaced once\n"
+    "                  the result is complete); with --page or --html, logo.png\n"
+    "                  is written (replaced) in FILE's folder\n"
     "  --help          print this text\n"
+    "  --version       print the version\n"
+    "\n"
+    "Option text: key=value pairs joined by \"&\" (a value ends at the next \"&\").\n"
+    "Words are case-sensitive; unknown keys or words are ignored and leave the\n"
+    "defaults.\n"
+    "  Measures=A,B     the columns whose values fill the cells\n"
+    "  SumOption=WORD   totals: SumNone, SumIncRow, SumIncCol or SumIncRowCol\n"
+    "  SumPos=WORD      SumFirst or SumLast: totals before or after\n"
+    "  RowColSort=TEXT  row members are sorted when TEXT has \"Row\"\n"
+    "  Separate=NAME    the dividing column's name (default \"|\")\n"
+    "  GridFrame=TEXT   a layout printed by --gridframe: fixes the row titles\n"
+    "                   and the column header tree\n"
     "\n"
     "Reading a file of more than 50 MB shows progress when standard error is\n"
     "a terminal.\n"
     "\n"
-    "Example:\n"
-    "  tabulon --options 'Measures=Sales,Cost&SumOption=SumIncRowCol&SumPos=SumLast' \\\n"
-    "      --html examples/sales.csv > sales.html\n"
+    "Examples:\n"
+    "  tabulon --html --options 'Measures=Sales,Cost&SumOption=SumIncRowCol' examples/sales.csv\n"
+    "\n"
     "  tabulon --csv --page -o report/sales.html --options 'Measures=Sales' data.csv\n"
     "\n"
     "Exit status: 0 done, 1 the transform failed, 2 bad command line or FILE\n"
@@ -175,6 +177,9 @@ int main(int argc, char** argv) {
       flagsEnded = true;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kHelp, stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::fputs("tabulon " TABULON_VERSION "\n", stdout);
       return 0;
     } else if (arg == "--html" || arg == "--gridframe" || arg == "--page") {
       const Output wanted = arg == "--html"        ? Output::kHtml

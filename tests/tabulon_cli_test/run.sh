@@ -181,6 +181,10 @@ case $case_name in
     expect_output no_terminal "$work/expected" 0 -- "$tabulon" --gridframe "$work/big.tsv"
     [[ ! -s "$work/err" ]] || fail "progress without a terminal: $(cat "$work/err")"
     ;;
+  version)
+    "$tabulon" --version >"$work/out" 2>&1 || fail "version: non-zero exit status"
+    grep -qx 'tabulon [0-9][0-9.]*' "$work/out" || fail "version: $(cat "$work/out")"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;
