@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake make pkg-config libjsoncpp-dev libgtest-dev libbenchmark-dev
           openjdk-17-jdk-headless junit5 libh2-java libxerial-sqlite-jdbc-java
-          clang libclang-rt-14-dev locales)
+          clang libclang-rt-14-dev locales python3 chromium libcsv-dev help2man)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -137,6 +137,78 @@ case $case_name in
     done
     ((exhausted > 0)) || fail "memory_exhausted: no limit ran out of memory"
     ;;
+  csv_quoting)
+    # Quoted commas, doubled quotes, CR LF and LF inside quotes, a byte-order
+    # mark, empty and quoted empty fields, blanks kept, ragged rows, a blank
+    # line skipped, no line break at the end: the plain table shows the texts.
+    expect_output csv_quoting "$here/quoted.html" 0 -- \
+      "$tabulon" --csv --html "$here/quoted.csv"
+    ;;
+  csv_equals_tsv)
+    # A CSV file gives what the equivalent TSV gives, quoted or not, CR LF or LF.
+    expect_output csv_crlf "$here/crosstab.json" 0 -- \
+      "$tabulon" --csv --options 'Measures=Sales&SumOption=SumNone' "$here/crosstab.csv"
+    sed 's/\r$//; s/[^,]*/"&"/g' "$here/crosstab.csv" >"$work/quoted.csv"
+    expect_output csv_all_quoted_lf "$here/crosstab.json" 0 -- \
+      "$tabulon" --csv --options 'Measures=Sales&SumOption=SumNone' "$work/quoted.csv"
+    sales=$here/../../examples/sales.csv
+    tr ',' '\t' <"$sales" >"$work/sales.tsv"
+    options='Measures=Sales,Cost&SumOption=SumIncRowCol&SumPos=SumLast&RowColSort=RowSort'
+    "$tabulon" --options "$options" "$work/sales.tsv" >"$work/expected"
+    expect_output csv_sales "$work/expected" 0 -- "$tabulon" --csv --options "$options" "$sales"
+    ;;
+  csv_errors)
+    printf 'A,B\n1,2\n3,"abc\nxyz\n' >"$work/unclosed.csv"
+    expect_error csv_unclosed_quote -- "$tabulon" --csv "$work/unclosed.csv"
+    grep -q 'line 3: unclosed quote' "$work/err" || fail "unclosed quote: $(cat "$work/err")"
+    printf 'A,B\n"1\n2",x,"ab\n\n' >"$work/unclosed2.csv"
+    expect_error csv_unclosed_after_break -- "$tabulon" --csv "$work/unclosed2.csv"
+    grep -q 'line 3: unclosed quote' "$work/err" || fail "unclosed quote: $(cat "$work/err")"
+    printf 'A,B\r\n1,x"y\r\n' >"$work/stray.csv"
+    expect_error csv_stray_quote -- "$tabulon" --csv "$work/stray.csv"
+    grep -q 'line 2: misplaced quote' "$work/err" || fail "stray quote: $(cat "$work/err")"
+    ;;
+  page_output)
+    # --page: a complete page with the stylesheet and the table; -o writes it
+    # to a file with logo.png beside it.
+    logo=$here/../../java/demo/logo.png
+    mkdir "$work/report"
+    expect_output page_to_file /dev/null 0 -- "$tabulon" --page -o "$work/report/r.html" \
+      --options 'Measures=Sales&SumOption=SumNone' "$here/crosstab.tsv"
+    head -n 1 "$work/report/r.html" | grep -qx '<!DOCTYPE html>' || fail "page: no doctype"
+    grep -q '^table.gridTable td.colhdr' "$work/report/r.html" || fail "page: no stylesheet"
+    grep -qF "$(cat "$here/crosstab.html")" "$work/report/r.html" || fail "page: no table"
+    tail -n 1 "$work/report/r.html" | grep -qx '</html>' || fail "page: not closed"
+    cmp -s "$logo" "$work/report/logo.png" || fail "page: no logo.png beside the file"
+    expect_output json_to_file /dev/null 0 -- "$tabulon" --output="$work/report/r.json" \
+      --options 'Measures=Sales&SumOption=SumNone' "$here/crosstab.tsv"
+    cmp -s "$work/report/r.json" "$here/crosstab.json" || fail "-o: the JSON file differs"
+    expect_error page_into_missing_folder -- "$tabulon" --page -o "$work/none/r.html" \
+      "$here/crosstab.tsv"
+    expect_error page_and_html -- "$tabulon" --page --html "$here/crosstab.tsv"
+    expect_error output_without_file -- "$tabulon" "$here/crosstab.tsv" -o
+    # On standard output the page gets logo.png in the working folder.
+    mkdir "$work/cwd"
+    (cd "$work/cwd" && "$tabulon" --page "$here/crosstab.tsv" >page.html) ||
+      fail "page on standard output failed"
+    cmp -s "$logo" "$work/cwd/logo.png" || fail "page: no logo.png in the working folder"
+    ;;
+  progress)
+    # More than 50 MB read with standard error on a terminal shows progress;
+    # without a terminal nothing is written there.
+    head -c 60000000 /dev/zero | tr '\0' x >"$work/big.tsv"
+    printf '\t1\n' >>"$work/big.tsv"
+    script -qec "$tabulon --gridframe $work/big.tsv" /dev/null >"$work/tty" </dev/null ||
+      fail "progress: the run failed"
+    grep -q 'reading .*big.tsv: 100% of 57 MB' "$work/tty" || fail "progress: none shown"
+    printf '%s' 'row:[],col:[]' >"$work/expected"
+    expect_output no_terminal "$work/expected" 0 -- "$tabulon" --gridframe "$work/big.tsv"
+    [[ ! -s "$work/err" ]] || fail "progress without a terminal: $(cat "$work/err")"
+    ;;
+  version)
+    "$tabulon" --version >"$work/out" 2>&1 || fail "version: non-zero exit status"
+    grep -qx 'tabulon [0-9][0-9.]*' "$work/out" || fail "version: $(cat "$work/out")"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;

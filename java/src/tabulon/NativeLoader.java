@@ -65,6 +65,14 @@ final class NativeLoader {
     }
     try {
       System.load(file.toAbsolutePath().toString());
+    } catch (UnsatisfiedLinkError e) {
+      // Typically a java.io.tmpdir mounted noexec.
+      UnsatisfiedLinkError error = new UnsatisfiedLinkError("libTabulon: cannot load the bundled"
+          + " copy written to " + file.getParent() + " (" + e.getMessage() + "); set -D"
+          + Tabulon.LIBRARY_PATH_PROPERTY + "=/absolute/path/to/libTabulon.so or point"
+          + " java.io.tmpdir elsewhere");
+      error.initCause(e);
+      throw error;
     } finally {
       try {
         Files.deleteIfExists(file);

@@ -63,6 +63,7 @@ public final class Tabulon {
    *
    * @param resultSet the rows, positioned before the first; neither closed nor rewound
    * @param options the options, from {@link TransformOptions#builder()}
+   * @return the GridFrame text, the HTML and the request echo
    * @throws NullPointerException if {@code resultSet} or {@code options} is null
    */
   public static TransformResult transform(ResultSet resultSet, TransformOptions options) {

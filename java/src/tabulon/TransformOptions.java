@@ -36,7 +36,11 @@ public final class TransformOptions {
       this.word = word;
     }
 
-    /** The option word, such as "SumIncRowCol". */
+    /**
+     * The option word.
+     *
+     * @return the word of the option text, such as "SumIncRowCol"
+     */
     public String word() {
       return word;
     }
@@ -55,7 +59,11 @@ public final class TransformOptions {
       this.word = word;
     }
 
-    /** The option word, such as "SumLast". */
+    /**
+     * The option word.
+     *
+     * @return the word of the option text, such as "SumLast"
+     */
     public String word() {
       return word;
     }
@@ -67,17 +75,29 @@ public final class TransformOptions {
     this.text = text;
   }
 
-  /** A builder with no option set: every option keeps the library's default. */
+  /**
+   * Starts a set of options.
+   *
+   * @return a builder with no option set: every option keeps the library's default
+   */
   public static Builder builder() {
     return new Builder();
   }
 
-  /** The option text, key=value pairs joined by "&amp;", as doTransform reads it. */
+  /**
+   * The option text.
+   *
+   * @return key=value pairs joined by "&amp;", as doTransform reads them
+   */
   public String toOptionText() {
     return text;
   }
 
-  /** The option text. */
+  /**
+   * The option text.
+   *
+   * @return the same text as {@link #toOptionText()}
+   */
   @Override
   public String toString() {
     return text;
@@ -98,6 +118,8 @@ public final class TransformOptions {
     /**
      * The measure columns, whose values fill the cells, in this order.
      *
+     * @param names the column names
+     * @return this builder
      * @throws IllegalArgumentException if a name holds ",", "&amp;", "=", CR or LF
      */
     public Builder measures(String... names) {
@@ -107,6 +129,8 @@ public final class TransformOptions {
     /**
      * The measure columns, whose values fill the cells, in this order.
      *
+     * @param names the column names
+     * @return this builder
      * @throws IllegalArgumentException if a name holds ",", "&amp;", "=", CR or LF
      */
     public Builder measures(List<String> names) {
@@ -125,19 +149,34 @@ public final class TransformOptions {
       return this;
     }
 
-    /** Which totals to add; anything but {@link Totals#NONE} needs measures. */
+    /**
+     * Which totals to add; anything but {@link Totals#NONE} needs measures.
+     *
+     * @param totals the totals
+     * @return this builder
+     */
     public Builder totals(Totals totals) {
       this.totals = Objects.requireNonNull(totals, "totals");
       return this;
     }
 
-    /** Whether totals stand before or after their siblings. */
+    /**
+     * Whether totals stand before or after their siblings.
+     *
+     * @param position first or last
+     * @return this builder
+     */
     public Builder totalsPosition(TotalsPosition position) {
       this.totalsPosition = Objects.requireNonNull(position, "position");
       return this;
     }
 
-    /** Whether the row members are sorted (column members always are without a layout). */
+    /**
+     * Whether the row members are sorted (column members always are without a layout).
+     *
+     * @param sort true to sort the row members
+     * @return this builder
+     */
     public Builder sortRows(boolean sort) {
       this.sortRows = sort;
       return this;
@@ -146,6 +185,8 @@ public final class TransformOptions {
     /**
      * The name of the column that divides row dimensions from column dimensions (default "|").
      *
+     * @param name the column name
+     * @return this builder
      * @throws IllegalArgumentException if it is empty or holds "&amp;" or "="
      */
     public Builder separator(String name) {
@@ -159,6 +200,8 @@ public final class TransformOptions {
      * The GridFrame layout of an earlier result ({@link TransformResult#gridFrame()}): fixes the
      * row titles and the column header tree.
      *
+     * @param layout the GridFrame text
+     * @return this builder
      * @throws IllegalArgumentException if it holds "&amp;" or "=", or is 10 bytes or shorter
      */
     public Builder gridFrame(String layout) {
@@ -173,6 +216,8 @@ public final class TransformOptions {
     /**
      * The most native memory the transform may use, in bytes.
      *
+     * @param bytes the limit in bytes
+     * @return this builder
      * @throws IllegalArgumentException if {@code bytes} is not positive
      */
     public Builder memoryLimit(long bytes) {
@@ -184,6 +229,7 @@ public final class TransformOptions {
     /**
      * Checks the options and writes the option text.
      *
+     * @return the options
      * @throws IllegalArgumentException if totals are asked for without measures
      */
     public TransformOptions build() {

@@ -24,6 +24,8 @@ public final class TransformResult {
   /**
    * Reads a result text.
    *
+   * @param json the text that doTransform returned
+   * @return the result it holds
    * @throws IllegalArgumentException if the text is not an object holding the objects "req" and
    *     "ret" of strings, "ret" with "GridFrame" and "Html"
    */
@@ -41,17 +43,29 @@ public final class TransformResult {
     return new TransformResult(gridFrame, html, Collections.unmodifiableMap(req));
   }
 
-  /** The GridFrame layout text; give it to {@link TransformOptions.Builder#gridFrame} later. */
+  /**
+   * The GridFrame layout text; give it to {@link TransformOptions.Builder#gridFrame} later.
+   *
+   * @return the layout text
+   */
   public String gridFrame() {
     return gridFrame;
   }
 
-  /** The HTML table fragment (or the library's message for too few rows). */
+  /**
+   * The HTML table fragment (or the library's message for too few rows).
+   *
+   * @return the HTML text
+   */
   public String html() {
     return html;
   }
 
-  /** The request echo: each option as the library looked it up, in the order of the text. */
+  /**
+   * The request echo: each option as the library looked it up.
+   *
+   * @return an unmodifiable map from option key to value, in the order of the result text
+   */
   public Map<String, String> request() {
     return request;
   }
