@@ -1,8 +1,11 @@
 #include "pivot/cross_tab.h"
 
+#include <climits>
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 #include "pivot/labels.h"
 #include "render/grid_frame.h"
@@ -25,10 +28,16 @@ int split(std::string_view text, std::string_view delimiter, std::vector<std::st
   std::size_t lineBreak = last.find_first_of("\r\n");
   if (lineBreak != std::string_view::npos) last = last.substr(0, lineBreak);
   items.emplace_back(last);
-  return static_cast<int>(items.size());
+  // Callers only compare the count with small numbers: past INT_MAX it stays
+  // INT_MAX instead of wrapping.
+  return items.size() > static_cast<std::size_t>(INT_MAX) ? INT_MAX
+                                                          : static_cast<int>(items.size());
 }
 
 int findSeparatorColumn(const Row& header, std::string_view separate) {
+  if (header.size() > static_cast<std::size_t>(INT_MAX)) {
+    throw std::length_error("too many columns: " + std::to_string(header.size()));
+  }
   for (std::size_t i = header.size(); i-- > 0;) {
     if (header[i] == separate) return static_cast<int>(i);
   }

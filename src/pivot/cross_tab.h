@@ -22,10 +22,11 @@ namespace tabulon {
 
 // Splits `text` at every `delimiter` (never empty) into `items`, keeping
 // empty items; the last item loses trailing bytes while it holds a CR or LF.
-// Returns the number of items; an empty text gives none.
+// Returns the number of items (at most INT_MAX); an empty text gives none.
 int split(std::string_view text, std::string_view delimiter, std::vector<std::string>& items);
 
-// The last index of `header` whose text equals `separate`, or -1.
+// The last index of `header` whose text equals `separate`, or -1. Throws
+// std::length_error for a header of more than INT_MAX texts.
 int findSeparatorColumn(const Row& header, std::string_view separate);
 
 // True when both rows have the same number of texts and equal texts.

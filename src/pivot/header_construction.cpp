@@ -119,27 +119,24 @@ void CrossTab::fillRowTreeAndCells() {
   // plain texts) and the empty value, each replacing the one before: only
   // the last of them is stored, so a row costs one insert per measure column
   // plus one, however many names match no column.
-  std::size_t keysPerRow = 0;
   std::size_t lastUnplaced = measures.size();
   for (std::size_t m = 0; m < measures.size(); ++m) {
-    if (!ownPositions[m].empty()) {
-      ++keysPerRow;
-    } else {
-      lastUnplaced = m;
-    }
+    if (ownPositions[m].empty()) lastUnplaced = m;
   }
-  if (lastUnplaced != measures.size()) ++keysPerRow;
+  std::vector<std::size_t> stored;  // the measures whose keys are stored, in order
+  for (std::size_t m = 0; m < measures.size(); ++m) {
+    if (!ownPositions[m].empty() || m == lastUnplaced) stored.push_back(m);
+  }
 
   // Sizing the map once avoids rehashing millions of keys as it grows.
-  cells.reserve(cells.size() + (rows.size() - 1) * keysPerRow);
+  cells.reserve(cells.size() + (rows.size() - 1) * stored.size());
   static const std::string kNoValue;
   std::string key;
   for (const Row& row : rows) {
     if (!isFullRow(row, header)) continue;
     if (rowTop != nullptr) addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure);
-    for (std::size_t m = 0; m < measures.size(); ++m) {
+    for (const std::size_t m : stored) {
       const std::vector<std::size_t>& own = ownPositions[m];
-      if (own.empty() && m != lastUnplaced) continue;
       const std::string_view measureName = measures[m]->name();
       key.clear();
       std::size_t i = 0, j = 0;

@@ -352,9 +352,9 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows) : list(rows), widt
   const std::size_t measures = measureColumns.size();
   std::vector<TextIds> ids(keys);
   std::vector<uint64_t> magnitude(measures, 0);
-  // Charged before they are made: the per-row tables below and the text
-  // numbers of every key column.
-  charge.hold(list.size() * (24 + 28 * keys + 16 * measures));
+  // Charged before they are made: the per-row tables below, the text
+  // numbers of every key column and the groups of a step or two.
+  charge.hold(list.size() * (40 + 28 * keys + 64 * measures));
   dataRows.reserve(list.size());
   rowsLevel.hash.reserve(list.size());
   keyIds.resize(list.size() * keys);

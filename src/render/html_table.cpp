@@ -197,6 +197,7 @@ class BodyValues {
       }
     }
 
+    charge_.hold(cells * sizeof(Value));
     values_.assign(cells, Value{});
     // Keys of one data row follow each other: remember the last row part.
     std::string_view lastPrefix;
@@ -272,6 +273,7 @@ class BodyValues {
   std::size_t columns_ = 0;
   // Written whole before it is read: large grids are mapped prefaulted.
   std::vector<Value, PrefaultAllocator<Value>> values_;
+  ChargedBytes charge_;  // the memory budget's share of values_
 };
 
 // Step 8: the body rows.

@@ -44,27 +44,33 @@ std::string_view stringOf(const Json::Value& value) {
   return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
+constexpr unsigned char kModifiedNulLead = 0xC0;
 constexpr unsigned char kModifiedNulTrail = 0x80;
 
-// True when the C0 at `i` of `text` starts the pair C0 80.
-bool isModifiedNul(std::string_view text, std::size_t i) {
-  return i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == kModifiedNulTrail;
+// For each byte: the bytes it adds once escaped (the pair C0 80 is counted
+// apart).
+constexpr std::array<unsigned char, 256> makeExtraTable() {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const char escape = kEscape[c];
+    table[c] = escape == 0 || escape == 'c' ? 0 : escape == 'u' ? 5 : 1;
+  }
+  return table;
 }
+
+constexpr std::array<unsigned char, 256> kExtra = makeExtraTable();
 
 // The length of `text` once quoted and escaped.
 std::size_t quotedSize(std::string_view text) {
   std::size_t size = text.size() + 2;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char escape = kEscape[static_cast<unsigned char>(text[i])];
-    if (escape == 0) continue;
-    if (escape == 'c') {
-      if (isModifiedNul(text, i)) {
-        size += 4;  // two bytes become six
-        ++i;
-      }
-      continue;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  for (; p < end; ++p) {
+    size += kExtra[*p];
+    if (*p == kModifiedNulLead && p + 1 < end && p[1] == kModifiedNulTrail) {
+      size += 4;  // two bytes become six
+      ++p;
     }
-    size += escape == 'u' ? 5 : 1;
   }
   return size;
 }
@@ -115,41 +121,62 @@ std::size_t sizeHint(const Json::Value& value) {
 
 }  // namespace
 
-void appendJsonString(std::string& out, std::string_view text) {
-  // Sized first, then written through a pointer: a large HTML text costs two
-  // tight passes and no reallocation.
-  const std::size_t start = out.size();
-  out.resize(start + quotedSize(text));
-  char* p = &out[start];
+namespace {
+
+// Writes `text` quoted and escaped at `p`, which has room for
+// quotedSize(text) bytes; returns the end of what it wrote.
+char* writeQuoted(char* p, std::string_view text) {
   *p++ = '"';
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    unsigned char byte = static_cast<unsigned char>(c);
+  const char* next = text.data();
+  const char* end = next + text.size();
+  while (next < end) {
+    // A run of bytes copied raw, then one byte that is escaped.
+    const char* run = next;
+    while (next < end && kEscape[static_cast<unsigned char>(*next)] == 0) ++next;
+    if (next != run) {
+      std::memcpy(p, run, static_cast<std::size_t>(next - run));
+      p += next - run;
+    }
+    if (next == end) break;
+    unsigned char byte = static_cast<unsigned char>(*next++);
     char escape = kEscape[byte];
     if (escape == 'c') {
-      if (!isModifiedNul(text, i)) {
-        *p++ = c;
+      if (next == end || static_cast<unsigned char>(*next) != kModifiedNulTrail) {
+        *p++ = static_cast<char>(byte);  // a lone C0 stays raw
         continue;
       }
-      ++i;
+      ++next;
       byte = 0;
       escape = 'u';
     }
-    if (escape == 0) {
-      *p++ = c;
-    } else if (escape == 'u') {
-      *p++ = '\\';
+    *p++ = '\\';
+    if (escape == 'u') {
       *p++ = 'u';
       *p++ = '0';
       *p++ = '0';
       *p++ = kHexDigits[byte >> 4];
       *p++ = kHexDigits[byte & 0xF];
     } else {
-      *p++ = '\\';
       *p++ = escape;
     }
   }
-  *p = '"';
+  *p++ = '"';
+  return p;
+}
+
+char* writeRaw(char* p, std::string_view text) {
+  std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+  // Sized first, then written through a pointer: a large HTML text costs two
+  // tight passes and no reallocation.
+  const std::size_t start = out.size();
+  out.resize(start + quotedSize(text));
+  writeQuoted(&out[start], text);
 }
 
 void appendJson(std::string& out, const Json::Value& value) {
@@ -205,8 +232,9 @@ std::string jsonText(const TransformDocument& document) {
     return std::string_view(a->first) < std::string_view(b->first);  // unsigned bytes
   });
 
-  // {"req":{...},"ret":{"GridFrame":...,"Html":...}} LF, sized first. Sizes
-  // are std::size_t, 64 bits wide: no text is ever cut.
+  // {"req":{...},"ret":{"GridFrame":...,"Html":...}} LF, sized first and
+  // then written once through a pointer. Sizes are std::size_t, 64 bits
+  // wide: no text is ever cut.
   static_assert(sizeof(std::size_t) >= sizeof(std::uint64_t), "64-bit sizes");
   constexpr std::string_view kReq = "{\"req\":{";
   constexpr std::string_view kRet = "},\"ret\":{\"GridFrame\":";
@@ -223,18 +251,20 @@ std::string jsonText(const TransformDocument& document) {
   std::string out;
   out.reserve(size);
   prefaultPages(out.data(), out.capacity());
-  out += kReq;
+  out.resize(size);
+  char* p = out.data();
+  p = writeRaw(p, kReq);
   for (std::size_t i = 0; i < echo.size(); ++i) {
-    if (i != 0) out += ',';
-    appendJsonString(out, echo[i]->first);
-    out += ':';
-    appendJsonString(out, echo[i]->second);
+    if (i != 0) *p++ = ',';
+    p = writeQuoted(p, echo[i]->first);
+    *p++ = ':';
+    p = writeQuoted(p, echo[i]->second);
   }
-  out += kRet;
-  appendJsonString(out, document.gridFrame);
-  out += kHtml;
-  appendJsonString(out, document.html);
-  out += kEnd;
+  p = writeRaw(p, kRet);
+  p = writeQuoted(p, document.gridFrame);
+  p = writeRaw(p, kHtml);
+  p = writeQuoted(p, document.html);
+  writeRaw(p, kEnd);
   return out;
 }
 

@@ -51,8 +51,13 @@ public final class Tabulon {
    * @param resultSet the rows; the column named by the Separate option (default "|") divides
    *     row dimensions (left) from column dimensions (right)
    * @param options key=value pairs joined by "&amp;": SumOption, SumPos, RowColSort, Separate,
-   *     Measures, GridFrame; null means none
+   *     Measures, GridFrame, MemoryLimit (bytes, or with K, M or G, that the call may take;
+   *     by default half of the address space left under ulimit -v, at most the physical
+   *     memory); null means none
    * @throws NullPointerException if {@code resultSet} is null
+   * @throws OutOfMemoryError when the call passes its memory limit (the message names it),
+   *     when native memory runs out, or when the result is longer than a Java string can be;
+   *     the call's native memory is released first
    * @throws java.sql.SQLException (undeclared) as thrown by the result set while it is read
    */
   public static native String doTransform(ResultSet resultSet, String options);
