@@ -2,7 +2,6 @@
 // result set into a RowTable, hands it with the option text to
 // transformRequest and returns the JSON result text as a Java string.
 
-#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -10,35 +9,11 @@
 #include "jni/java_errors.h"
 #include "jni/java_string.h"
 #include "jni/result_set_cursor.h"
+#include "jni/result_set_reader.h"
 #include "pivot/row_table.h"
 #include "request/transform_request.h"
 
-namespace tabulon {
-namespace {
-
-// The column names once (only when there is a first row), then every row,
-// each with as many texts as the metadata gives columns. Each cell is copied
-// straight from Java into its place in the table.
-RowTable readRows(ResultSetCursor& cursor) {
-  RowTable rows;
-  std::int64_t counter = 0;
-  while (cursor.next()) {
-    if (++counter == 1) {
-      const int32_t count = cursor.getColumnCount();
-      Row& names = rows.emplace_back(count > 0 ? count : 0);
-      for (int32_t j = 1; j <= count; ++j) cursor.getColumnName(j, names[j - 1]);
-    }
-    const int32_t count = cursor.getColumnCount();
-    Row& row = rows.emplace_back(count > 0 ? count : 0);
-    for (int32_t k = 1; k <= count; ++k) cursor.getString(k, row[k - 1]);
-  }
-  return rows;
-}
-
-}  // namespace
-}  // namespace tabulon
-
-extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject, jobject resultSet,
+extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject self, jobject resultSet,
                                                  jstring options) {
   using namespace tabulon;
   try {
@@ -49,7 +24,7 @@ extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject, jobject r
     ResultSetCursor cursor(env, resultSet);
     std::string optionText;
     if (options != nullptr) copyJavaString(env, options, optionText);
-    RowTable rows = readRows(cursor);
+    RowTable rows = readResultSet(env, self, cursor);
     const std::string json = transformRequest(std::move(rows), optionText);
     return newJavaString(env, json);
   } catch (...) {
