@@ -1,14 +1,25 @@
-// Benchmark-only native entry: walks every cell of a result set with the
-// library's ResultSetCursor, exactly as doTransform reads it, and discards
-// the texts. Measures the reading alone, without the transform.
+// Benchmark-only native entries: the reading alone, without the transform,
+// and the ways of making the result string.
+// - walkCells walks every cell with the per-cell ResultSetCursor and
+//   discards the texts;
+// - readRows reads the result set into a RowTable exactly as doTransform
+//   does (batched when the reader class can be had);
+// - newString makes a Java string from UTF-8 bytes `repeats` times, by
+//   NewStringUTF (way 0), by decoding to UTF-16 and NewString (way 1) or
+//   by the library's newJavaString (way 2).
 
 #include <jni.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "jni/java_errors.h"
+#include "jni/java_string.h"
+#include "jni/local_ref.h"
+#include "jni/modified_utf8.h"
 #include "jni/result_set_cursor.h"
+#include "jni/result_set_reader.h"
 
 extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_walkCells(JNIEnv* env, jclass,
                                                                           jobject resultSet) {
@@ -35,4 +46,47 @@ extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_walkCells(JNI
     reportToJava(env);
     return -1;
   }
+}
+
+extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_readRows(JNIEnv* env,
+                                                                         jclass cls,
+                                                                         jobject resultSet) {
+  using namespace tabulon;
+  try {
+    ResultSetCursor cursor(env, resultSet);
+    const RowTable rows = readResultSet(env, cls, cursor);
+    jlong bytes = 0;
+    for (const Row& row : rows) {
+      for (const std::string& cell : row) bytes += static_cast<jlong>(cell.size());
+    }
+    return bytes;
+  } catch (...) {
+    reportToJava(env);
+    return -1;
+  }
+}
+
+extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_newString(
+    JNIEnv* env, jclass, jbyteArray utf8, jint way, jint repeats) {
+  using namespace tabulon;
+  std::string bytes(static_cast<std::size_t>(env->GetArrayLength(utf8)), '\0');
+  env->GetByteArrayRegion(utf8, 0, static_cast<jsize>(bytes.size()),
+                          reinterpret_cast<jbyte*>(bytes.data()));
+  jlong chars = 0;
+  for (jint i = 0; i < repeats; ++i) {
+    jstring text;
+    if (way == 2) {
+      text = newJavaString(env, bytes);
+    } else if (way == 0) {
+      text = env->NewStringUTF(bytes.c_str());
+    } else {
+      const std::u16string units = utf8::decodeToUtf16(bytes);
+      text = env->NewString(reinterpret_cast<const jchar*>(units.data()),
+                            static_cast<jsize>(units.size()));
+    }
+    if (text == nullptr) return -1;
+    chars += env->GetStringLength(text);
+    env->DeleteLocalRef(text);
+  }
+  return chars;
 }

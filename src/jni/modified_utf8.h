@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -94,6 +95,34 @@ inline bool isNewStringUtfSafe(std::string_view bytes) {
       if (next.length != 3 || !isLowSurrogate(next.codePoint)) return false;
       p += next.length;
     }
+  }
+  return true;
+}
+
+// True when `bytes` is well-formed standard UTF-8 with neither of the two
+// modified forms (C0 80, encoded surrogates): then any standard decoder,
+// Java's own included, gives the same text as decodeToUtf16.
+inline bool isStandardUtf8(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* end = p + bytes.size();
+  while (p < end) {
+    // Eight ASCII bytes at a time: none has its high bit set.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      if ((word & 0x8080808080808080ULL) != 0) break;
+      p += 8;
+    }
+    if (p == end) break;
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    const Sequence s = decodeSequence(p, end);
+    if (s.codePoint == kInvalid || *p == 0xC0 || (s.codePoint >= 0xD800 && s.codePoint <= 0xDFFF)) {
+      return false;
+    }
+    p += s.length;
   }
   return true;
 }

@@ -43,6 +43,11 @@ class ResultSetCursor {
   // reusing its capacity; empty for SQL NULL.
   void getString(int32_t column, std::string& out);
 
+  // The result set and its metadata object (null when the driver gave
+  // none), for readers that walk them in Java.
+  jobject resultSet() const { return resultSet_; }
+  jobject metaData() const { return metaData_; }
+
  private:
   // Raises NullPointerException when the driver gave no metadata object.
   void requireMetaData();

@@ -3,6 +3,7 @@ package tabulon.bench;
 import java.io.IOException;
 import java.lang.management.ManagementFactory;
 import java.lang.management.ThreadMXBean;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.sql.Connection;
@@ -15,18 +16,22 @@ import tabulon.Tabulon;
 
 /**
  * Reads H2 in-memory sales tables (Region, City, "|", Year, Quarter, Sales, Cost; one row per
- * city, year and quarter, as the engine benchmark generates them) three ways and prints, per
+ * city, year and quarter, as the engine benchmark generates them) four ways and prints, per
  * table size, the best CPU time of the calling thread for each:
  *
  * <ul>
  *   <li>(a) floor: Java alone calls getString on every cell;
- *   <li>(b) reading: the library's native cursor walks every cell and discards the texts;
+ *   <li>(b) reading: the library's reader (batched, as doTransform reads) fills its row table;
+ *   <li>(p) per cell: the native cursor walks every cell, one Java call each, and discards them;
  *   <li>(c) doTransform end to end with SumIncRowCol.
  * </ul>
  *
  * <p>Also, per input row, the JVM's peak resident memory during (c) above what it held before
  * (the native side: rows, model, texts; heap pages touched before do not count again), and the
- * Java heap that (c) allocates (the driver's strings and the result string).
+ * Java heap that (c) allocates (the driver's strings and the result string). Then, for the
+ * result text of the largest table, the time to make it a Java string four ways: JNI's
+ * NewStringUTF, decoding to UTF-16 in C++ and NewString, the library's newJavaString, and
+ * Java's new String(bytes, UTF_8).
  * Arguments: the table sizes in rows (default 100000 1000000).
  */
 public final class TabulonBench {
@@ -45,6 +50,12 @@ public final class TabulonBench {
   /** Walks every cell with the native cursor; returns the number of text bytes read. */
   static native long walkCells(ResultSet resultSet);
 
+  /** Reads the rows as doTransform does; returns the number of text bytes read. */
+  static native long readRows(ResultSet resultSet);
+
+  /** Makes `repeats` Java strings of `utf8` (way 0 NewStringUTF, 1 decode and NewString). */
+  static native long newString(byte[] utf8, int way, int repeats);
+
   private TabulonBench() {}
 
   interface Reader {
@@ -54,8 +65,10 @@ public final class TabulonBench {
   public static void main(String[] args) throws Exception {
     int[] sizes = args.length == 0 ? new int[] {100_000, 1_000_000} : new int[args.length];
     for (int i = 0; i < args.length; i++) sizes[i] = Integer.parseInt(args[i]);
-    System.out.printf("%9s %12s %12s %12s %7s %7s %14s %14s%n", "rows", "(a) Java ms",
-        "(b) read ms", "(c) total ms", "(b)/(a)", "(c)/(b)", "(c) RSS B/row", "(c) heap B/row");
+    System.out.printf("%9s %12s %12s %12s %12s %7s %7s %7s %14s %14s%n", "rows", "(a) Java ms",
+        "(b) read ms", "(p) cell ms", "(c) total ms", "(b)/(a)", "(p)/(a)", "(c)/(b)",
+        "(c) RSS B/row", "(c) heap B/row");
+    String result = "";
     double previous = 0;
     int previousRows = 0;
     for (int rows : sizes) {
@@ -76,10 +89,15 @@ public final class TabulonBench {
           peak = resident("VmHWM") - before;
         }
         double a = best(c, 5, TabulonBench::javaFloor);
-        double b = best(c, 5, TabulonBench::walkCells);
+        double b = best(c, 5, TabulonBench::readRows);
+        double p = best(c, 5, TabulonBench::walkCells);
         double cc = best(c, 5, rs -> Tabulon.doTransform(rs, OPTIONS).length());
-        System.out.printf("%9d %12.1f %12.1f %12.1f %7.2f %7.2f %14.0f %14.0f%n", rows, a, b, cc,
-            b / a, cc / b, (double) peak / rows, (double) allocated / rows);
+        System.out.printf("%9d %12.1f %12.1f %12.1f %12.1f %7.2f %7.2f %7.2f %14.0f %14.0f%n",
+            rows, a, b, p, cc, b / a, p / a, cc / b, (double) peak / rows,
+            (double) allocated / rows);
+        try (Statement s = c.createStatement(); ResultSet rs = s.executeQuery(QUERY)) {
+          result = Tabulon.doTransform(rs, OPTIONS);
+        }
         if (previousRows > 0) {
           System.out.printf("(c) at %d rows / (c) at %d rows: %.2f%n", rows, previousRows,
               cc / previous);
@@ -91,6 +109,27 @@ public final class TabulonBench {
         }
       }
     }
+    resultString(result.getBytes(StandardCharsets.UTF_8));
+  }
+
+  /** The best CPU time in ms of making the result text a Java string, four ways. */
+  static void resultString(byte[] utf8) {
+    ThreadMXBean threads = ManagementFactory.getThreadMXBean();
+    String[] ways = {"NewStringUTF", "decode+NewString", "newJavaString", "new String(UTF_8)"};
+    System.out.printf("result string of %d bytes:", utf8.length);
+    for (int way = 0; way < ways.length; way++) {
+      double best = Double.MAX_VALUE;
+      for (int i = 0; i < 5; i++) {
+        System.gc();
+        long start = threads.getCurrentThreadCpuTime();
+        long chars = way < 3 ? newString(utf8, way, 1) : new String(utf8, StandardCharsets.UTF_8)
+            .length();
+        if (chars < 0) throw new IllegalStateException("no string");
+        best = Math.min(best, (threads.getCurrentThreadCpuTime() - start) / 1e6);
+      }
+      System.out.printf(" %s %.1f ms;", ways[way], best);
+    }
+    System.out.println();
   }
 
   static long javaFloor(ResultSet rs) throws SQLException {

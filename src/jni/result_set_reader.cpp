@@ -1,0 +1,197 @@
+#include "jni/result_set_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jni/java_errors.h"
+#include "jni/local_ref.h"
+#include "jni/row_batch_reader.h"
+
+namespace tabulon {
+
+namespace {
+
+// A little above the reader class's batch limits, so that a batch rarely
+// grows the arrays.
+constexpr jsize kInitialText = (1 << 18) + (1 << 16);
+constexpr jsize kInitialIndex = (1 << 15) + (1 << 12);
+
+void appendCopies(RowTable& rows, const std::vector<std::string>& texts,
+                  std::vector<std::string_view>& views) {
+  views.assign(texts.begin(), texts.end());
+  appendRow(rows, views.data(), views.size());
+}
+
+RowTable readPerCell(ResultSetCursor& cursor) {
+  RowTable rows;
+  std::vector<std::string> texts;
+  std::vector<std::string_view> views;
+  std::int64_t counter = 0;
+  while (cursor.next()) {
+    if (++counter == 1) {
+      const int32_t count = cursor.getColumnCount();
+      texts.resize(count > 0 ? count : 0);
+      for (int32_t j = 1; j <= count; ++j) cursor.getColumnName(j, texts[j - 1]);
+      appendCopies(rows, texts, views);
+    }
+    const int32_t count = cursor.getColumnCount();
+    texts.resize(count > 0 ? count : 0);
+    for (int32_t k = 1; k <= count; ++k) cursor.getString(k, texts[k - 1]);
+    appendCopies(rows, texts, views);
+  }
+  return rows;
+}
+
+[[noreturn]] void badBatch() {
+  throw std::runtime_error("the result-set reader class gave a malformed batch");
+}
+
+// A Java array of one element, `element`.
+jobjectArray holderOf(JNIEnv* env, const char* arrayClassName, jobject element) {
+  LocalRef<jclass> arrayClass(env, env->FindClass(arrayClassName));
+  checkJava(env);
+  jobjectArray holder = env->NewObjectArray(1, arrayClass.get(), element);
+  checkJava(env);
+  return holder;
+}
+
+// The batched reader: the Java arrays that the reader class fills, and
+// native copies of what one batch wrote.
+class BatchedReader {
+ public:
+  BatchedReader(JNIEnv* env, ResultSetCursor& cursor, jclass cls, jmethodID readBatch)
+      : env_(env),
+        cursor_(cursor),
+        cls_(cls),
+        readBatch_(readBatch),
+        textHolder_(env, nullptr),
+        indexHolder_(env, nullptr) {
+    LocalRef<jbyteArray> text(env, env->NewByteArray(kInitialText));
+    checkJava(env);
+    textHolder_.reset(holderOf(env, "[B", text.get()));
+    LocalRef<jintArray> index(env, env->NewIntArray(kInitialIndex));
+    checkJava(env);
+    indexHolder_.reset(holderOf(env, "[I", index.get()));
+  }
+
+  RowTable read() {
+    RowTable rows;
+    bool first = true;
+    for (;;) {
+      const jint result =
+          env_->CallStaticIntMethod(cls_, readBatch_, cursor_.resultSet(), cursor_.metaData(),
+                                    first ? JNI_TRUE : JNI_FALSE, textHolder_.get(),
+                                    indexHolder_.get());
+      checkJava(env_);
+      const bool more = result >= 0;
+      const jint count = more ? result : ~result;
+      if (count > 0) {
+        copyBatch(count, rows);
+        first = false;
+      } else if (more) {
+        badBatch();  // no row and not at the end: it would never finish
+      }
+      if (!more) return rows;
+    }
+  }
+
+ private:
+  // Copies the two arrays' used parts and appends the `count` rows.
+  void copyBatch(jint count, RowTable& rows) {
+    LocalRef<jintArray> index(
+        env_, static_cast<jintArray>(env_->GetObjectArrayElement(indexHolder_.get(), 0)));
+    checkJava(env_);
+    LocalRef<jbyteArray> text(
+        env_, static_cast<jbyteArray>(env_->GetObjectArrayElement(textHolder_.get(), 0)));
+    checkJava(env_);
+    if (!index || !text) badBatch();
+    const jsize indexLength = env_->GetArrayLength(index.get());
+    const jsize textLength = env_->GetArrayLength(text.get());
+    jint head[2] = {0, 0};
+    if (indexLength < 2) badBatch();
+    env_->GetIntArrayRegion(index.get(), 0, 2, head);
+    checkJava(env_);
+    const jint entries = head[0];
+    const jint used = head[1];
+    if (entries < 2 || entries > indexLength || used < 0 || used > textLength) badBatch();
+    index_.resize(static_cast<std::size_t>(entries));
+    env_->GetIntArrayRegion(index.get(), 0, entries, index_.data());
+    checkJava(env_);
+    bytes_.resize(static_cast<std::size_t>(used));
+    env_->GetByteArrayRegion(text.get(), 0, used, reinterpret_cast<jbyte*>(bytes_.data()));
+    checkJava(env_);
+    appendRows(count, used, rows);
+  }
+
+  // Walks the index: per row its cell count, then each cell's end offset.
+  void appendRows(jint count, jint used, RowTable& rows) {
+    std::size_t at = 2;
+    jint start = 0;
+    for (jint r = 0; r < count; ++r) {
+      if (at >= index_.size()) badBatch();
+      const jint cells = index_[at++];
+      if (cells < 0 || static_cast<std::size_t>(cells) > index_.size() - at) badBatch();
+      views_.resize(static_cast<std::size_t>(cells));
+      for (jint k = 0; k < cells; ++k) {
+        const jint end = index_[at++];
+        if (end < start || end > used) badBatch();
+        views_[k] = std::string_view(bytes_.data() + start, static_cast<std::size_t>(end - start));
+        start = end;
+      }
+      appendRow(rows, views_.data(), views_.size());
+    }
+  }
+
+  JNIEnv* env_;
+  ResultSetCursor& cursor_;
+  jclass cls_;
+  jmethodID readBatch_;
+  LocalRef<jobjectArray> textHolder_;   // byte[][1]
+  LocalRef<jobjectArray> indexHolder_;  // int[][1]
+  std::vector<jint> index_;
+  std::vector<char> bytes_;
+  std::vector<std::string_view> views_;
+};
+
+bool perCellReaderForced(JNIEnv* env) {
+  LocalRef<jclass> booleanClass(env, env->FindClass("java/lang/Boolean"));
+  checkJava(env);
+  jmethodID getBoolean =
+      env->GetStaticMethodID(booleanClass.get(), "getBoolean", "(Ljava/lang/String;)Z");
+  checkJava(env);
+  LocalRef<jstring> name(env, env->NewStringUTF("tabulon.internal.perCellReader"));
+  checkJava(env);
+  const jboolean forced = env->CallStaticBooleanMethod(booleanClass.get(), getBoolean, name.get());
+  checkJava(env);
+  return forced != JNI_FALSE;
+}
+
+// The binding class: `self` itself for a static native, its class otherwise.
+jclass bindingClassOf(JNIEnv* env, jobject self, LocalRef<jclass>& owned) {
+  LocalRef<jclass> classClass(env, env->FindClass("java/lang/Class"));
+  checkJava(env);
+  if (env->IsInstanceOf(self, classClass.get())) return static_cast<jclass>(self);
+  owned.reset(env->GetObjectClass(self));
+  return owned.get();
+}
+
+}  // namespace
+
+RowTable readResultSet(JNIEnv* env, jobject self, ResultSetCursor& cursor) {
+  if (self == nullptr || cursor.metaData() == nullptr || perCellReaderForced(env)) {
+    return readPerCell(cursor);
+  }
+  LocalRef<jclass> ownedBinding(env, nullptr);
+  const jclass binding = bindingClassOf(env, self, ownedBinding);
+  LocalRef<jclass> readerClass(env, nullptr);
+  jmethodID readBatch = nullptr;
+  if (!findRowBatchReader(env, binding, readerClass, readBatch)) return readPerCell(cursor);
+  BatchedReader reader(env, cursor, readerClass.get(), readBatch);
+  return reader.read();
+}
+
+}  // namespace tabulon
