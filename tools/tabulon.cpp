@@ -15,8 +15,9 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
-#include "pivot/cross_tab.h"
+#include "pivot/text_table_reader.h"
 #include "request/transform_document.h"
 #include "request/transform_request.h"
 
@@ -65,21 +66,28 @@ int commandLineError(const std::string& message) {
   return 2;
 }
 
-// Reads all of `file` into `text`; false on a read error (errno is set).
-bool readAll(std::FILE* file, std::string& text) {
-  char buffer[1 << 16];
+// Reads `file` into `rows` in chunks of 1 MiB; false on a read error
+// (errno is set).
+bool readTable(std::FILE* file, tabulon::RowTable& rows) {
+  std::vector<char> buffer(std::size_t{1} << 20);
+  tabulon::TextTableReader reader(rows);
   std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  return std::ferror(file) == 0;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+    reader.feed(std::string_view(buffer.data(), n));
+  }
+  if (std::ferror(file) != 0) return false;
+  reader.finish();
+  return true;
 }
 
-// Reads the input named `path` ("-" or null: standard input). On failure
-// prints one line to standard error and returns false.
-bool readInput(const char* path, std::string& text) {
+// Reads the table named `path` ("-" or null: standard input) as the engine
+// reads table texts. On failure prints one line to standard error and
+// returns false.
+bool readInput(const char* path, tabulon::RowTable& rows) {
   const bool useStdin = path == nullptr || std::strcmp(path, "-") == 0;
   const char* name = useStdin ? "standard input" : path;
   std::FILE* file = useStdin ? stdin : std::fopen(path, "rb");
-  bool ok = file != nullptr && readAll(file, text);
+  bool ok = file != nullptr && readTable(file, rows);
   const int error = errno;
   if (file != nullptr && !useStdin) std::fclose(file);
   if (!ok) std::fprintf(stderr, "tabulon: cannot read %s: %s\n", name, std::strerror(error));
@@ -97,13 +105,7 @@ bool writeOutput(std::string_view bytes) {
 
 int run(const std::string& options, const char* path, Output output) {
   tabulon::RowTable rows;
-  {
-    std::string text;
-    if (!readInput(path, text)) return 2;
-    tabulon::CrossTab reader;
-    reader.parseText(text);
-    rows = std::move(reader.rows);
-  }
+  if (!readInput(path, rows)) return 2;
   if (output == Output::kJson) {
     return writeOutput(tabulon::transformRequest(std::move(rows), options)) ? 0 : 1;
   }

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "jni/exports.h"
 #include "jni/java_errors.h"
@@ -17,20 +19,28 @@ namespace tabulon {
 namespace {
 
 // The column names once (only when there is a first row), then every row,
-// each with as many texts as the metadata gives columns. Each cell is copied
-// straight from Java into its place in the table.
+// each with as many texts as the metadata gives columns, appended to the
+// store through one reused list of texts.
 RowTable readRows(ResultSetCursor& cursor) {
   RowTable rows;
   std::int64_t counter = 0;
+  std::vector<std::string> texts;
+  std::vector<std::string_view> cells;
+  auto append = [&]() {
+    cells.assign(texts.begin(), texts.end());
+    appendRow(rows, cells.data(), cells.size());
+  };
   while (cursor.next()) {
     if (++counter == 1) {
       const int32_t count = cursor.getColumnCount();
-      Row& names = rows.emplace_back(count > 0 ? count : 0);
-      for (int32_t j = 1; j <= count; ++j) cursor.getColumnName(j, names[j - 1]);
+      texts.resize(count > 0 ? count : 0);
+      for (int32_t j = 1; j <= count; ++j) cursor.getColumnName(j, texts[j - 1]);
+      append();
     }
     const int32_t count = cursor.getColumnCount();
-    Row& row = rows.emplace_back(count > 0 ? count : 0);
-    for (int32_t k = 1; k <= count; ++k) cursor.getString(k, row[k - 1]);
+    texts.resize(count > 0 ? count : 0);
+    for (int32_t k = 1; k <= count; ++k) cursor.getString(k, texts[k - 1]);
+    append();
   }
   return rows;
 }
