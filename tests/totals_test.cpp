@@ -202,10 +202,13 @@ TEST(TotalsTest, LabellingPasses) {
 }
 
 // The totals as the straightforward quadratic algorithm computes them: a
-// labelled working copy, groups found by a linear search.
-RowTable referenceGroups(const CrossTab& tab, const RowTable& work) {
+// labelled working copy as a plain list of rows, groups found by a linear
+// search.
+using RowList = std::vector<Row>;
+
+RowList referenceGroups(const CrossTab& tab, const RowList& work) {
   const Row& header = work[0];
-  RowTable groups;
+  RowList groups;
   for (std::size_t r = 1; r < work.size(); ++r) {
     const Row& row = work[r];
     if (row.size() < header.size() || row == header) continue;
@@ -226,8 +229,8 @@ RowTable referenceGroups(const CrossTab& tab, const RowTable& work) {
   return groups;
 }
 
-RowTable referenceTotals(const CrossTab& tab, RowTable work, bool columnSide) {
-  RowTable out;
+RowList referenceTotals(const CrossTab& tab, RowList work, bool columnSide) {
+  RowList out;
   const Row header = work[0];
   const int s = findSeparatorColumn(header, tab.separate);
   const int first = columnSide ? static_cast<int>(header.size()) - 1 : s - 1;
@@ -240,7 +243,7 @@ RowTable referenceTotals(const CrossTab& tab, RowTable work, bool columnSide) {
       if (row[c] == T) row.clear();
       else row[c] = T;
     }
-    RowTable g = referenceGroups(tab, work);
+    RowList g = referenceGroups(tab, work);
     out.insert(out.end(), g.begin(), g.end());
   }
   return out;
@@ -261,9 +264,10 @@ TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
   for (int round = 0; round < 600; ++round) {
     const char* const* texts = pools[(round / 4) % 3];
     const char* const measures = round % 4 >= 2 ? "V,D" : "V";
-    RowTable input = {{"A", "B", "|", "C", "V", "D"}};
-    if (round % 5 == 0) input[0][1] = T;  // relabelled rows may copy the header
-    if (round % 3 == 0) input[0][4] = T;
+    Row header = {"A", "B", "|", "C", "V", "D"};
+    if (round % 5 == 0) header[1] = T;  // relabelled rows may copy the header
+    if (round % 3 == 0) header[4] = T;
+    RowTable input = {header};
     const int count = 1 + static_cast<int>(random() % 30);
     for (int r = 0; r < count; ++r) {
       Row row;
@@ -279,18 +283,19 @@ TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
     tab.rows = input;
     tab.transform(kConvertedMarker, measures);
     RowTable expected = input;
-    const RowTable columnTotals = referenceTotals(tab, input, true);
+    const RowList inputList(input.begin(), input.end());
+    const RowList columnTotals = referenceTotals(tab, inputList, true);
     expected.insert(expected.end(), columnTotals.begin(), columnTotals.end());
-    const RowTable rowTotals = referenceTotals(tab, input, false);
+    const RowList rowTotals = referenceTotals(tab, inputList, false);
     expected.insert(expected.end(), rowTotals.begin(), rowTotals.end());
-    RowTable cornerInput = {input[0]};
+    RowList cornerInput = {input[0]};
     cornerInput.insert(cornerInput.end(), columnTotals.begin(), columnTotals.end());
-    const RowTable corner = referenceTotals(tab, cornerInput, false);
+    const RowList corner = referenceTotals(tab, cornerInput, false);
     expected.insert(expected.end(), corner.begin(), corner.end());
     ASSERT_EQ(tab.rows, expected) << "round " << round;
     // sumGroups on its own.
     RowTable groups = {input[0]};
-    const RowTable found = referenceGroups(tab, input);
+    const RowList found = referenceGroups(tab, inputList);
     groups.insert(groups.end(), found.begin(), found.end());
     ASSERT_EQ(tab.sumGroups(input), groups) << "round " << round;
   }

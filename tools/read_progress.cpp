@@ -25,25 +25,16 @@ std::uint64_t regularFileSize(std::FILE* file) {
 
 }  // namespace
 
-bool readAllWithProgress(std::FILE* file, const char* name, std::string& text) {
+bool readChunksWithProgress(std::FILE* file, const char* name,
+                            const std::function<void(std::string_view)>& chunk) {
   const std::uint64_t size = regularFileSize(file);
   const bool show = size > kProgressFrom && isatty(STDERR_FILENO) == 1;
-  // The text stays charged to the request's memory budget until it ends.
-  std::size_t charged = 0;
-  auto reserve = [&](std::size_t wanted) {
-    if (wanted <= text.capacity()) return;
-    chargeMemory(wanted - charged);
-    charged = wanted;
-    text.reserve(wanted);
-  };
-  if (size > 0) reserve(text.size() + static_cast<std::size_t>(size));
   std::uint64_t read = 0;
   int shown = -1;
-  std::string chunk(kChunk, '\0');
+  std::string buffer(kChunk, '\0');
   std::size_t n;
-  while ((n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
-    if (text.size() + n > text.capacity()) reserve(std::max(text.size() + n, 2 * text.capacity()));
-    text.append(chunk.data(), n);
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+    chunk(std::string_view(buffer.data(), n));
     read += n;
     const int percent = read >= size ? 100 : static_cast<int>(read * 100 / size);
     if (show && percent != shown) {
@@ -57,6 +48,25 @@ bool readAllWithProgress(std::FILE* file, const char* name, std::string& text) {
   if (shown >= 0) std::fputs("\r\033[K", stderr);
   errno = error;
   return ok;
+}
+
+bool readAllWithProgress(std::FILE* file, const char* name, std::string& text) {
+  // The text stays charged to the request's memory budget until it ends.
+  std::size_t charged = 0;
+  auto reserve = [&](std::size_t wanted) {
+    if (wanted <= text.capacity()) return;
+    chargeMemory(wanted - charged);
+    charged = wanted;
+    text.reserve(wanted);
+  };
+  const std::uint64_t size = regularFileSize(file);
+  if (size > 0) reserve(text.size() + static_cast<std::size_t>(size));
+  return readChunksWithProgress(file, name, [&](std::string_view piece) {
+    if (text.size() + piece.size() > text.capacity()) {
+      reserve(std::max(text.size() + piece.size(), 2 * text.capacity()));
+    }
+    text.append(piece);
+  });
 }
 
 }  // namespace tabulon

@@ -16,11 +16,13 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "csv_table.h"
 #include "pivot/cross_tab.h"
 #include "pivot/memory_budget.h"
 #include "request/options.h"
+#include "pivot/text_table_reader.h"
 #include "request/transform_document.h"
 #include "read_progress.h"
 #include "report_page.h"
@@ -99,13 +101,15 @@ int commandLineError(const std::string& message) {
   return 2;
 }
 
-// Reads the input named `path` ("-" or null: standard input). On failure
-// prints one line to standard error and returns false.
-bool readInput(const char* path, std::string& text) {
+// Opens the input named `path` ("-" or null: standard input) and reads it
+// with `read`. On failure prints one line to standard error and returns
+// false.
+template <typename Read>
+bool readInput(const char* path, Read read) {
   const bool useStdin = path == nullptr || std::strcmp(path, "-") == 0;
   const char* name = useStdin ? "standard input" : path;
   std::FILE* file = useStdin ? stdin : std::fopen(path, "rb");
-  bool ok = file != nullptr && tabulon::readAllWithProgress(file, name, text);
+  bool ok = file != nullptr && read(file, name);
   const int error = errno;
   if (file != nullptr && !useStdin) std::fclose(file);
   if (!ok) std::fprintf(stderr, "tabulon: cannot read %s: %s\n", name, std::strerror(error));
@@ -129,16 +133,22 @@ int run(const std::string& options, const char* path, Output output, InputFormat
   // memory limit (option MemoryLimit).
   tabulon::MemoryBudget budget(tabulon::requestMemoryLimit(options));
   tabulon::RowTable rows;
-  {
+  if (format == InputFormat::kCsv) {
+    // A CSV reader needs the whole text to name the line of an error.
     std::string text;
-    if (!readInput(path, text)) return 2;
-    if (format == InputFormat::kCsv) {
-      if (!readCsv(path, text, rows)) return 2;
-    } else {
-      tabulon::CrossTab reader;
-      reader.parseText(text);
-      rows = std::move(reader.rows);
-    }
+    const bool read = readInput(path, [&](std::FILE* file, const char* name) {
+      return tabulon::readAllWithProgress(file, name, text);
+    });
+    if (!read || !readCsv(path, text, rows)) return 2;
+  } else {
+    // The table text goes into the row store chunk by chunk, never whole.
+    tabulon::TextTableReader reader(rows);
+    const bool read = readInput(path, [&](std::FILE* file, const char* name) {
+      return tabulon::readChunksWithProgress(
+          file, name, [&](std::string_view piece) { reader.feed(piece); });
+    });
+    if (!read) return 2;
+    reader.finish();
   }
   using tabulon::Logo;
   if (output == Output::kJson) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "pivot/labels.h"
+#include "pivot/text_table_reader.h"
 #include "render/grid_frame.h"
 
 namespace tabulon {
@@ -44,6 +45,13 @@ int findSeparatorColumn(const Row& header, std::string_view separate) {
   return -1;
 }
 
+int findSeparatorColumn(const RowRef& header, std::string_view separate) {
+  for (std::size_t i = header.size(); i-- > 0;) {
+    if (header[i] == separate) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 CrossTab::CrossTab() {
   measureDimension_ = root.getOrAddChild(kMeasureDimension);
   columnDimension_ = root.getOrAddChild(kColumnDimension);
@@ -73,34 +81,9 @@ void CrossTab::resetTree() {
 
 void CrossTab::parseText(std::string_view text) {
   rows.clear();
-  std::string_view delimiter = "\t";
-  std::vector<std::string> fields;
-  std::vector<std::string> commaFields;
-  // Walks the lines in place (as split by "\n" would give them) instead of
-  // copying the whole text into a list of lines first.
-  std::size_t start = 0;
-  bool more = !text.empty();
-  while (more) {
-    std::string_view line;
-    std::size_t lineEnd = text.find('\n', start);
-    if (lineEnd == std::string_view::npos) {
-      line = text.substr(start);
-      line = line.substr(0, line.find('\r'));  // the last line is cleaned
-      more = false;
-    } else {
-      line = text.substr(start, lineEnd - start);
-      start = lineEnd + 1;
-    }
-    if (line.empty()) continue;
-    split(line, delimiter, fields);
-    if (fields.size() < 2 && line.size() > 10 && split(line, ",", commaFields) >= 2) {
-      fields.swap(commaFields);
-      delimiter = ",";
-    }
-    rows.push_back(std::move(fields));
-    chargeRow(rows.back());
-    fields = {};
-  }
+  TextTableReader reader(rows);
+  reader.feed(text);
+  reader.finish();
 }
 
 void CrossTab::transform(std::string_view input, std::string_view measures) {
@@ -139,7 +122,7 @@ void CrossTab::buildLayout(const std::vector<std::string>& measureNames) {
   fillRowTreeAndCells();
 }
 
-std::vector<bool> CrossTab::measureColumnMask(const Row& header) const {
+std::vector<bool> CrossTab::measureColumnMask(const RowRef& header) const {
   std::vector<bool> mask(header.size(), false);
   if (measureDimension_->children().empty()) return mask;
   for (std::size_t i = 0; i < header.size(); ++i) mask[i] = isMeasureName(header[i]);

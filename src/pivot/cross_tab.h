@@ -14,7 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pivot/cell_map.h"
+#include "pivot/cell_table.h"
+#include "pivot/cut_ids.h"
 #include "pivot/dim_node.h"
 #include "pivot/row_table.h"
 
@@ -28,13 +29,14 @@ int split(std::string_view text, std::string_view delimiter, std::vector<std::st
 // The last index of `header` whose text equals `separate`, or -1. Throws
 // std::length_error for a header of more than INT_MAX texts.
 int findSeparatorColumn(const Row& header, std::string_view separate);
+int findSeparatorColumn(const RowRef& header, std::string_view separate);
 
 // True when both rows have the same number of texts and equal texts.
-inline bool sameRow(const Row& a, const Row& b) { return a == b; }
+inline bool sameRow(const RowRef& a, const RowRef& b) { return a == b; }
 
 // A full row: at least as many texts as the header and not a copy of it.
 // Only full rows fill cells and take part in totals.
-inline bool isFullRow(const Row& row, const Row& header) {
+inline bool isFullRow(const RowRef& row, const RowRef& header) {
   return row.size() >= header.size() && !sameRow(row, header);
 }
 
@@ -70,7 +72,7 @@ class CrossTab {
   void fillColumnDimension();
   // Adds the member path of `row` over positions [p0, p1) below `start`;
   // `isMeasure` marks the measure columns of the header.
-  void addMemberPath(DimNode* start, const Row& row, std::size_t p0, std::size_t p1,
+  void addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, std::size_t p1,
                      const std::vector<bool>& isMeasure);
   void fillRowTreeAndCells();
 
@@ -97,7 +99,7 @@ class CrossTab {
   }
 
   RowTable rows;
-  CellMap cells;
+  CellTable cells;
   DimNode root;
   std::string gridFrame;
   int32_t sumOption = 0;
@@ -107,10 +109,13 @@ class CrossTab {
 
  private:
   // Marks which header positions are measure columns.
-  std::vector<bool> measureColumnMask(const Row& header) const;
+  std::vector<bool> measureColumnMask(const RowRef& header) const;
+  enum class Axis { kRows, kColumns };
   void runTotals();  // totals.cpp: the passes that sumOption asks for
+  void appendTotals(const RowTable& list, Axis axis);
   void buildLayout(const std::vector<std::string>& measureNames);
 
+  CutIds cuts_;  // of `rows`, for the build under way
   DimNode* measureDimension_ = nullptr;
   DimNode* columnDimension_ = nullptr;
   DimNode* columnHeader_ = nullptr;

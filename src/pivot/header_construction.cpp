@@ -1,30 +1,74 @@
 // Header construction: the column titles, the column header tree, the row
-// titles, the row member tree and the cell map, all built from `rows`.
+// titles, the row member tree and the cells, all built from `rows`.
+//
+// Member paths are built once per distinct path: rows are grouped by the
+// cut text numbers of their path columns (and the path's length), which
+// gives the same tree as adding every row's path in row order, since a
+// repeated path adds nothing.
 #include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
+#include "pivot/open_table.h"
 
 namespace tabulon {
 
+namespace {
+
+// Calls add(row) for the first row of every distinct path: the cut numbers
+// of the row's texts at `positions` below `end(row)`.
+template <typename Accept, typename End, typename Add>
+void forEachDistinctPath(const RowTable& rows, const CutIds& cuts,
+                         const std::vector<std::size_t>& positions, Accept accept, End end, Add add) {
+  OpenTable seen;
+  std::vector<uint32_t> firstRows;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const RowRef row = rows[r];
+    if (!accept(row)) continue;
+    const std::size_t p1 = end(row);
+    const uint32_t* ids = rows.rowIds(r);
+    uint64_t h = mixBits(p1 + 1);
+    for (std::size_t j : positions) {
+      if (j >= p1) break;
+      h = mixBits(h + cuts.of(j, ids[j]));
+    }
+    const std::size_t fresh = firstRows.size();
+    const uint32_t found = seen.findOrAdd(h, fresh, [&](uint32_t k) {
+      const RowRef other = rows[firstRows[k]];
+      if (end(other) != p1) return false;
+      const uint32_t* otherIds = rows.rowIds(firstRows[k]);
+      for (std::size_t j : positions) {
+        if (j >= p1) break;
+        if (cuts.of(j, ids[j]) != cuts.of(j, otherIds[j])) return false;
+      }
+      return true;
+    });
+    if (found != fresh) continue;
+    if (r >= OpenTable::kEmpty) throw std::length_error("too many rows");
+    firstRows.push_back(static_cast<uint32_t>(r));
+    add(row);
+  }
+}
+
+}  // namespace
+
 void CrossTab::fillColumnDimension() {
   if (rows.empty()) return;
-  const Row& header = rows[0];
+  const RowRef header = rows[0];
   bool pastSeparator = false;
-  for (const std::string& title : header) {
+  for (std::string_view title : header) {
     if (title == separate) {
       pastSeparator = true;
       continue;
     }
     if (!pastSeparator) continue;
-    columnDimension_->getOrAddChild(isMeasureName(title) ? std::string_view(kMeasureTitle)
-                                                         : std::string_view(title));
+    columnDimension_->getOrAddChild(isMeasureName(title) ? std::string_view(kMeasureTitle) : title);
   }
 }
 
-void CrossTab::addMemberPath(DimNode* start, const Row& row, std::size_t p0, std::size_t p1,
+void CrossTab::addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, std::size_t p1,
                              const std::vector<bool>& isMeasure) {
   DimNode* node = start;
   bool placed = false;
@@ -55,8 +99,9 @@ void CrossTab::addMemberPath(DimNode* start, const Row& row, std::size_t p0, std
 
 void CrossTab::autoLayout() {
   if (rows.empty()) return;
+  cuts_.reset(rows);
   fillColumnDimension();
-  const Row& header = rows[0];
+  const RowRef header = rows[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
   const int sep = findSeparatorColumn(header, separate);
   bool rowSide = true;
@@ -67,19 +112,24 @@ void CrossTab::autoLayout() {
       continue;
     }
     if (rowSide) {
-      rowDimension_->getOrAddChild(isMeasure[i] ? std::string_view(kMeasureTitle)
-                                                : std::string_view(header[i]));
+      rowDimension_->getOrAddChild(isMeasure[i] ? std::string_view(kMeasureTitle) : header[i]);
       continue;
     }
     if (isMeasure[i]) {
       columnDimension_->getOrAddChild(kMeasureTitle);
     } else if (!columnPassDone) {
       columnPassDone = true;
-      for (const Row& row : rows) {
-        if (sameRow(row, header)) continue;
-        std::size_t p1 = std::min(row.size(), header.size());
-        addMemberPath(columnHeader_, row, static_cast<std::size_t>(sep + 1), p1, isMeasure);
+      const std::size_t p0 = static_cast<std::size_t>(sep + 1);
+      std::vector<std::size_t> positions;
+      for (std::size_t j = p0; j < header.size(); ++j) {
+        if (!isMeasure[j]) positions.push_back(j);
       }
+      forEachDistinctPath(
+          rows, cuts_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
+          [&](const RowRef& row) { return std::min(row.size(), header.size()); },
+          [&](const RowRef& row) {
+            addMemberPath(columnHeader_, row, p0, std::min(row.size(), header.size()), isMeasure);
+          });
     }
     if (columnHeader_->children().empty()) {
       for (const DimNode* measure : measureDimension_->children()) {
@@ -91,7 +141,8 @@ void CrossTab::autoLayout() {
 
 void CrossTab::fillRowTreeAndCells() {
   if (rows.empty()) return;
-  const Row& header = rows[0];
+  cuts_.reset(rows);
+  const RowRef header = rows[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
   const int sep = findSeparatorColumn(header, separate);
   DimNode* rowTop = nullptr;
@@ -99,60 +150,51 @@ void CrossTab::fillRowTreeAndCells() {
 
   // The key of a row and a measure holds the row's texts at the plain
   // (non-measure, non-separator) positions and the measure's own name at
-  // each position bearing it; other measure columns are left out. Both
-  // position lists are found once, so a key costs only its own length.
+  // each position bearing it; other measure columns are left out.
   const std::vector<DimNode*>& measures = measureDimension_->children();
   std::unordered_map<std::string_view, std::size_t> measureIndex;
-  for (std::size_t m = 0; m < measures.size(); ++m) measureIndex.emplace(measures[m]->name(), m);
-  std::vector<std::size_t> plainPositions;
-  std::vector<std::vector<std::size_t>> ownPositions(measures.size());
+  CellLayout layout;
+  for (std::size_t m = 0; m < measures.size(); ++m) {
+    measureIndex.emplace(measures[m]->name(), m);
+    layout.measures.push_back({std::string(measures[m]->name()), {}});
+  }
   for (std::size_t k = 0; k < header.size(); ++k) {
     if (static_cast<int>(k) == sep) continue;
     if (isMeasure[k]) {
-      ownPositions[measureIndex.at(DimNode::cutName(header[k]))].push_back(k);
+      layout.measures[measureIndex.at(DimNode::cutName(header[k]))].own.push_back(k);
     } else {
-      plainPositions.push_back(k);
+      layout.plain.push_back(k);
     }
   }
-
   // Every measure without a column of its own gives a row the same key (the
-  // plain texts) and the empty value, each replacing the one before: only
-  // the last of them is stored, so a row costs one insert per measure column
-  // plus one, however many names match no column.
-  std::size_t lastUnplaced = measures.size();
-  for (std::size_t m = 0; m < measures.size(); ++m) {
-    if (ownPositions[m].empty()) lastUnplaced = m;
-  }
-  std::vector<std::size_t> stored;  // the measures whose keys are stored, in order
-  for (std::size_t m = 0; m < measures.size(); ++m) {
-    if (!ownPositions[m].empty() || m == lastUnplaced) stored.push_back(m);
-  }
-
-  // Sizing the map once avoids rehashing millions of keys as it grows.
-  cells.reserve(cells.size() + (rows.size() - 1) * stored.size());
-  static const std::string kNoValue;
-  std::string key;
-  for (const Row& row : rows) {
-    if (!isFullRow(row, header)) continue;
-    if (rowTop != nullptr) addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure);
-    for (const std::size_t m : stored) {
-      const std::vector<std::size_t>& own = ownPositions[m];
-      const std::string_view measureName = measures[m]->name();
-      key.clear();
-      std::size_t i = 0, j = 0;
-      while (i < plainPositions.size() || j < own.size()) {
-        if (j == own.size() || (i < plainPositions.size() && plainPositions[i] < own[j])) {
-          key.append(DimNode::cutName(row[plainPositions[i++]]));
-        } else {
-          key.append(measureName);
-          ++j;
-        }
-        key.push_back('.');
-      }
-      // The value comes from the first column bearing the measure's name.
-      const std::string& value = own.empty() ? kNoValue : row[own[0]];
-      cells.insert_or_assign(key, value);
+  // plain texts) and the empty value: only the first of them is stored, so
+  // a row costs one cell per measure column plus one, however many names
+  // match no column.
+  std::vector<std::size_t> stored;  // the measures whose cells are stored, in order
+  bool unplacedStored = false;
+  for (std::size_t m = 0; m < layout.measures.size(); ++m) {
+    if (!layout.measures[m].own.empty()) {
+      stored.push_back(m);
+    } else if (!unplacedStored) {
+      unplacedStored = true;
+      stored.push_back(m);
     }
+  }
+  cells.reset(rows, cuts_, std::move(layout));
+
+  if (rowTop != nullptr) {
+    std::vector<std::size_t> positions;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(sep); ++j) {
+      if (!isMeasure[j]) positions.push_back(j);
+    }
+    forEachDistinctPath(
+        rows, cuts_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
+        [&](const RowRef&) { return static_cast<std::size_t>(sep); },
+        [&](const RowRef& row) { addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure); });
+  }
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (!isFullRow(rows[r], header)) continue;
+    for (const std::size_t m : stored) cells.assign(r, m);
   }
 }
 

@@ -1,44 +1,229 @@
-// RowTable: the rows of one request, each an ordered list of UTF-8 texts.
-// Row 0 holds the column names; total rows are appended at the end.
-// Readers append rows through appendRow (or charge the rows they build in
-// place with chargeRow), so that every row counts against the request's
-// memory budget (memory_budget.h).
+// RowTable: the rows of one request. Row 0 holds the column names, then the
+// data rows in order; total rows are appended at the end. Each row has as
+// many texts as it was given (rows may be shorter or longer than row 0).
+//
+// The texts are held per column position: each column's distinct texts are
+// stored once (ColumnTexts) and a row is a run of their numbers in one flat
+// array, so a cell costs four bytes and appending a row allocates nothing
+// per cell. Within one table, two cells of the same column hold the same
+// text exactly when they hold the same number.
+//
+// Row is a plain list of texts for building tables by hand and for reading
+// a row out; RowRef is a light view of one stored row.
 #ifndef TABULON_PIVOT_ROW_TABLE_H_
 #define TABULON_PIVOT_ROW_TABLE_H_
 
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "pivot/memory_budget.h"
+#include "pivot/column_texts.h"
+#include "pivot/pod_buffer.h"
 
 namespace tabulon {
 
 using Row = std::vector<std::string>;
-using RowTable = std::vector<Row>;
 
-// The heap bytes of `row`, with its share of a doubling table's slots.
-inline std::size_t rowBytes(const Row& row) {
-  static const std::size_t kInlineText = std::string().capacity();
-  std::size_t bytes = 2 * sizeof(Row) + row.capacity() * sizeof(std::string);
-  for (const std::string& cell : row) {
-    if (cell.capacity() > kInlineText) bytes += cell.capacity() + 1;
+class RowTable;
+
+// Told when the rows of a table that it reads from are about to be replaced
+// or released (assigned over, cleared, moved from or destroyed), while they
+// can still be read. Appending rows tells nothing: stored rows stay.
+class RowTableObserver {
+ public:
+  virtual void rowsReplaced() = 0;
+
+ protected:
+  ~RowTableObserver() = default;
+};
+
+// One stored row: valid while its table lives; appending rows keeps it valid.
+class RowRef {
+ public:
+  RowRef(const RowTable* table, std::size_t row) : table_(table), row_(row) {}
+
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
+  // Const, so that assigning to a cell through a view does not compile.
+  const std::string_view operator[](std::size_t j) const;
+  // The number of the text at `j` in its column.
+  uint32_t id(std::size_t j) const;
+  std::size_t index() const { return row_; }
+  const RowTable& table() const { return *table_; }
+  operator Row() const;
+
+  class const_iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = std::string_view;
+    const_iterator(const RowRef* row, std::size_t j) : row_(row), j_(j) {}
+    std::string_view operator*() const { return (*row_)[j_]; }
+    const_iterator& operator++() { return ++j_, *this; }
+    bool operator==(const const_iterator& o) const { return j_ == o.j_; }
+    bool operator!=(const const_iterator& o) const { return j_ != o.j_; }
+
+   private:
+    const RowRef* row_;
+    std::size_t j_;
+  };
+  using iterator = const_iterator;
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, size()); }
+
+ private:
+  const RowTable* table_;
+  std::size_t row_;
+};
+
+// Equal lengths and equal texts.
+bool operator==(const RowRef& a, const RowRef& b);
+bool operator==(const RowRef& a, const Row& b);
+inline bool operator==(const Row& a, const RowRef& b) { return b == a; }
+inline bool operator!=(const RowRef& a, const RowRef& b) { return !(a == b); }
+inline bool operator!=(const RowRef& a, const Row& b) { return !(a == b); }
+inline bool operator!=(const Row& a, const RowRef& b) { return !(b == a); }
+
+class RowTable {
+ public:
+  RowTable() = default;
+  RowTable(std::initializer_list<Row> rows);
+  RowTable(const RowTable& other)
+      : columns_(other.columns_), ids_(other.ids_), ends_(other.ends_) {}
+  RowTable(RowTable&& other) noexcept {
+    other.notify();
+    swapData(other);
   }
-  return bytes;
-}
+  RowTable& operator=(const RowTable& other) {
+    if (this != &other) {
+      RowTable copy(other);
+      notify();
+      swapData(copy);
+    }
+    return *this;
+  }
+  RowTable& operator=(RowTable&& other) noexcept {
+    if (this != &other) {
+      notify();
+      other.notify();
+      RowTable().swapData(*this);
+      swapData(other);
+    }
+    return *this;
+  }
+  ~RowTable() { notify(); }
+  // The one observer of this table (null: none); not copied with the rows.
+  void setObserver(RowTableObserver* observer) const { observer_ = observer; }
+  template <typename It>
+  RowTable(It first, It last) {
+    for (; first != last; ++first) push_back(*first);
+  }
 
-// Charges a row just added to a table to the request's memory budget; it
-// stays charged until the request ends.
-inline void chargeRow(const Row& row) { chargeMemory(rowBytes(row)); }
+  std::size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  void clear();
+  // Room for `rows` rows of `cells` cells in all (a hint).
+  void reserve(std::size_t rows, std::size_t cells = 0);
 
-// Appends the `count` texts at `cells` as a row of `rows`.
+  RowRef operator[](std::size_t r) const { return RowRef(this, r); }
+  RowRef back() const { return RowRef(this, size() - 1); }
+
+  // Appends one row of `count` texts.
+  void appendRow(const std::string_view* cells, std::size_t count);
+  // Appends `rowCount` rows, row r of `lengths[r]` texts, their texts end to
+  // end in `cells`. The same as appending them one by one, but each column
+  // is entered in one sweep that fetches its hash slots ahead.
+  void appendRows(const std::string_view* cells, const std::size_t* lengths, std::size_t rowCount);
+  void push_back(const Row& row);
+  void push_back(const RowRef& row);
+  // Appends a row of text numbers, `ids[j]` a number of column j.
+  void appendIds(const uint32_t* ids, std::size_t count);
+
+  // The stored form.
+  std::size_t rowLength(std::size_t r) const { return ends_[r] - rowStart(r); }
+  const uint32_t* rowIds(std::size_t r) const { return ids_.data() + rowStart(r); }
+  std::size_t columnCount() const { return columns_.size(); }
+  const ColumnTexts& column(std::size_t j) const { return columns_[j]; }
+  // The number of `text` in column `j`, added when new.
+  uint32_t intern(std::size_t j, std::string_view text);
+  // The number of `text` in column `j`, or ColumnTexts::kNoText.
+  uint32_t find(std::size_t j, std::string_view text) const {
+    return j < columns_.size() ? columns_[j].find(text) : ColumnTexts::kNoText;
+  }
+  std::string_view text(std::size_t j, uint32_t id) const { return columns_[j].text(id); }
+
+  class const_iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = RowRef;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = RowRef;
+    const_iterator(const RowTable* table, std::size_t r) : table_(table), r_(r) {}
+    RowRef operator*() const { return RowRef(table_, r_); }
+    const_iterator& operator++() { return ++r_, *this; }
+    const_iterator operator+(std::ptrdiff_t n) const {
+      return const_iterator(table_, r_ + static_cast<std::size_t>(n));
+    }
+    std::ptrdiff_t operator-(const const_iterator& o) const {
+      return static_cast<std::ptrdiff_t>(r_) - static_cast<std::ptrdiff_t>(o.r_);
+    }
+    bool operator==(const const_iterator& o) const { return r_ == o.r_; }
+    bool operator!=(const const_iterator& o) const { return r_ != o.r_; }
+
+   private:
+    const RowTable* table_;
+    std::size_t r_;
+  };
+  using iterator = const_iterator;
+  using value_type = RowRef;
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, size()); }
+  // Appends the rows [first, last) of any table (this one included).
+  void insert(const const_iterator&, const_iterator first, const_iterator last);
+  template <typename It>
+  void insert(const const_iterator&, It first, It last) {
+    for (; first != last; ++first) push_back(*first);
+  }
+
+ private:
+  std::size_t rowStart(std::size_t r) const { return r == 0 ? 0 : ends_[r - 1]; }
+  void notify() noexcept {
+    if (observer_ == nullptr) return;
+    RowTableObserver* observer = observer_;
+    observer_ = nullptr;
+    observer->rowsReplaced();
+  }
+  void swapData(RowTable& other) noexcept {
+    columns_.swap(other.columns_);
+    ids_.swap(other.ids_);
+    ends_.swap(other.ends_);
+  }
+  ColumnTexts& columnAt(std::size_t j);
+
+  std::vector<ColumnTexts> columns_;
+  PodBuffer<uint32_t> ids_;     // every row's text numbers, end to end
+  PodBuffer<uint64_t> ends_;    // per row: the end of its numbers in ids_
+  mutable RowTableObserver* observer_ = nullptr;
+};
+
+bool operator==(const RowTable& a, const RowTable& b);
+inline bool operator!=(const RowTable& a, const RowTable& b) { return !(a == b); }
+
+// Appends one row of `count` texts to `rows`: the one way readers add rows.
 inline void appendRow(RowTable& rows, const std::string_view* cells, std::size_t count) {
-  Row& row = rows.emplace_back();
-  row.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) row.emplace_back(cells[i]);
-  chargeRow(row);
+  rows.appendRow(cells, count);
 }
+
+inline std::size_t RowRef::size() const { return table_->rowLength(row_); }
+inline uint32_t RowRef::id(std::size_t j) const { return table_->rowIds(row_)[j]; }
+inline const std::string_view RowRef::operator[](std::size_t j) const { return table_->text(j, id(j)); }
 
 }  // namespace tabulon
 

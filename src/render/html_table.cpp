@@ -200,7 +200,7 @@ class BodyValues {
     charge_.hold(cells * sizeof(Value));
     values_.assign(cells, Value{});
     // Keys of one data row follow each other: remember the last row part.
-    std::string_view lastPrefix;
+    std::string lastPrefix;  // the key it lay in is gone by the next call
     uint32_t lastRow = kNone;
     bool haveLast = false;
     tab.cells.forEach([&](std::string_view key, std::string_view value) {
@@ -407,7 +407,7 @@ std::string renderDataCells(const CrossTab& tab, const DimNode* rowLeaf,
 
 std::string renderHtml(const CrossTab& tab) {
   if (tab.rows.size() < 2) return std::string(kTooFewRows);
-  const Row& header = tab.rows[0];
+  const RowRef header = tab.rows[0];
   const long long s = findSeparatorColumn(header, tab.separate);
   const long long n = static_cast<long long>(header.size());
   if (!(0 < s && s < n - 1)) return renderPlainTable(tab);

@@ -3,8 +3,8 @@
 namespace tabulon {
 
 std::string renderPlainTable(const CrossTab& tab) {
-  static const Row kNoHeader;
-  const Row& header = tab.rows.empty() ? kNoHeader : tab.rows[0];
+  static const RowTable kNoRows{Row()};
+  const RowRef header = tab.rows.empty() ? kNoRows[0] : tab.rows[0];
   const long long s = findSeparatorColumn(header, tab.separate);
   const long long n = static_cast<long long>(header.size());
   if (0 < s && s < n - 1) return std::string();
@@ -12,7 +12,7 @@ std::string renderPlainTable(const CrossTab& tab) {
   std::string out =
       "<Table class=\"gridTable\" border=1 cellspacing=\"0\" cellpadding=\"5\">\n"
       "<thead><tr>\n";
-  for (const std::string& name : header) {
+  for (std::string_view name : header) {
     if (name == tab.separate) continue;
     out += "<td class='rowhdr'>";
     out += name;
@@ -20,10 +20,10 @@ std::string renderPlainTable(const CrossTab& tab) {
   }
   out += "</tr>\n    </thead>\n";
   out += "<tbody>\n";
-  for (const Row& row : tab.rows) {
+  for (const RowRef row : tab.rows) {
     if (sameRow(row, header)) continue;
     out += "<tr>";
-    for (const std::string& cell : row) {
+    for (std::string_view cell : row) {
       if (cell == tab.separate) continue;
       out += "<td>";
       out += cell;

@@ -1,0 +1,210 @@
+#include "pivot/cell_table.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "pivot/dim_node.h"
+
+namespace tabulon {
+
+namespace {
+
+constexpr uint64_t kBase = 0x9e3779b97f4a7c15ULL;
+
+// The polynomial hash of `text` + "." and the power of the base it spans.
+void hashPart(std::string_view text, uint64_t& hash, uint64_t& power) {
+  uint64_t h = 0;
+  uint64_t p = 1;
+  for (char ch : text) {
+    h = h * kBase + static_cast<unsigned char>(ch) + 1;
+    p *= kBase;
+  }
+  hash = h * kBase + static_cast<unsigned char>('.') + 1;
+  power = p * kBase;
+}
+
+}  // namespace
+
+void CellTable::detach() {
+  if (rows_ != nullptr) rows_->setObserver(nullptr);
+  rows_ = nullptr;
+}
+
+void CellTable::rowsReplaced() {
+  keepAsText();
+}
+
+void CellTable::keepAsText() {
+  if (rows_ == nullptr) return;
+  std::string key;
+  for (std::size_t c = 0; c < cells_.size(); ++c) {
+    writeKey(cells_[c].keyRow, cells_[c].measure, key);
+    earlier_.insert_or_assign(key, valueOf(cells_[c]));
+  }
+  rows_ = nullptr;  // the table already let go of this observer
+  cells_.release();
+  table_.clear();
+}
+
+std::size_t CellTable::size() const {
+  std::size_t count = cells_.size();
+  if (!earlier_.empty()) {
+    earlier_.forEach([&](std::string_view key, std::string_view) { count += !findCurrent(key); });
+  }
+  return count;
+}
+
+void CellTable::clear() {
+  detach();
+  earlier_.clear();
+  dropCurrent();
+}
+
+void CellTable::dropCurrent() {
+  rows_ = nullptr;
+  cuts_ = nullptr;
+  layout_ = CellLayout();
+  parts_.clear();
+  columnHashes_.clear();
+  nameHashes_.clear();
+  table_.clear();
+  cells_.release();
+}
+
+void CellTable::reset(const RowTable& rows, const CutIds& cuts, CellLayout layout) {
+  if (rows_ != nullptr) {
+    rows_->setObserver(nullptr);
+    keepAsText();
+  }
+  dropCurrent();
+  rows_ = &rows;
+  rows.setObserver(this);
+  cuts_ = &cuts;
+  layout_ = std::move(layout);
+  columnHashes_.resize(rows.columnCount());
+  for (std::size_t j : layout_.plain) {
+    const ColumnTexts& column = rows.column(j);
+    std::vector<PartHash>& hashes = columnHashes_[j];
+    hashes.resize(column.size());
+    for (uint32_t id = 0; id < column.size(); ++id) {
+      hashPart(DimNode::cutName(column.text(id)), hashes[id].hash, hashes[id].power);
+    }
+  }
+  for (const CellLayout::Measure& measure : layout_.measures) {
+    PartHash name;
+    hashPart(measure.name, name.hash, name.power);
+    nameHashes_.push_back(name);
+    // The key parts in column order: plain columns and the measure's own.
+    std::vector<std::ptrdiff_t> parts;
+    std::size_t i = 0, k = 0;
+    while (i < layout_.plain.size() || k < measure.own.size()) {
+      if (k == measure.own.size() || (i < layout_.plain.size() && layout_.plain[i] < measure.own[k])) {
+        parts.push_back(static_cast<std::ptrdiff_t>(layout_.plain[i++]));
+      } else {
+        parts.push_back(kName);
+        ++k;
+      }
+    }
+    parts_.push_back(std::move(parts));
+  }
+}
+
+std::string_view CellTable::partText(std::size_t row, std::size_t measure, std::ptrdiff_t part) const {
+  if (part == kName) return layout_.measures[measure].name;
+  return DimNode::cutName((*rows_)[row][static_cast<std::size_t>(part)]);
+}
+
+uint64_t CellTable::keyHash(std::size_t row, std::size_t measure) const {
+  const uint32_t* ids = rows_->rowIds(row);
+  uint64_t h = 0;
+  for (std::ptrdiff_t part : parts_[measure]) {
+    const PartHash& p = part == kName ? nameHashes_[measure]
+                                      : columnHashes_[static_cast<std::size_t>(part)][ids[part]];
+    h = h * p.power + p.hash;
+  }
+  return mixBits(h);
+}
+
+void CellTable::writeKey(std::size_t row, std::size_t measure, std::string& out) const {
+  out.clear();
+  for (std::ptrdiff_t part : parts_[measure]) {
+    out.append(partText(row, measure, part));
+    out.push_back('.');
+  }
+}
+
+bool CellTable::keyEquals(const Cell& cell, std::string_view key) const {
+  std::size_t at = 0;
+  for (std::ptrdiff_t part : parts_[cell.measure]) {
+    const std::string_view text = partText(cell.keyRow, cell.measure, part);
+    if (key.size() - at < text.size() + 1 || key.compare(at, text.size(), text) != 0 ||
+        key[at + text.size()] != '.') {
+      return false;
+    }
+    at += text.size() + 1;
+  }
+  return at == key.size();
+}
+
+bool CellTable::sameKey(const Cell& cell, std::size_t row, std::size_t measure) {
+  if (cell.measure == measure) {
+    const uint32_t* a = rows_->rowIds(cell.keyRow);
+    const uint32_t* b = rows_->rowIds(row);
+    bool same = true;
+    for (std::size_t j : layout_.plain) {
+      if (a[j] != b[j] && cuts_->of(j, a[j]) != cuts_->of(j, b[j])) {
+        same = false;
+        break;
+      }
+    }
+    if (same) return true;
+  }
+  writeKey(row, measure, scratch_);
+  return keyEquals(cell, scratch_);
+}
+
+void CellTable::assign(std::size_t row, std::size_t measure) {
+  if (row >= OpenTable::kEmpty) throw std::length_error("too many rows for the cells");
+  const std::size_t fresh = cells_.size();
+  const uint32_t c = table_.findOrAdd(keyHash(row, measure), fresh,
+                                      [&](uint32_t found) { return sameKey(cells_[found], row, measure); });
+  if (c == fresh) {
+    cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure),
+                          static_cast<uint32_t>(row)});
+  } else {
+    cells_[c].valueRow = static_cast<uint32_t>(row);
+  }
+}
+
+std::string_view CellTable::valueOf(const Cell& cell) const {
+  const std::vector<std::size_t>& own = layout_.measures[cell.measure].own;
+  if (own.empty()) return std::string_view();
+  return (*rows_)[cell.valueRow][own[0]];
+}
+
+std::optional<std::string_view> CellTable::find(std::string_view key) const {
+  const std::optional<std::string_view> value = findCurrent(key);
+  if (value || earlier_.empty()) return value;
+  return earlier_.find(key);
+}
+
+std::optional<std::string_view> CellTable::findCurrent(std::string_view key) const {
+  if (cells_.empty()) return std::nullopt;
+  uint64_t h = 0;
+  for (char ch : key) h = h * kBase + static_cast<unsigned char>(ch) + 1;
+  const uint32_t c = table_.find(mixBits(h), [&](uint32_t found) { return keyEquals(cells_[found], key); });
+  if (c == OpenTable::kEmpty) return std::nullopt;
+  return valueOf(cells_[c]);
+}
+
+}  // namespace tabulon
+
+namespace tabulon {
+
+std::string_view CellTable::at(std::string_view key) const {
+  const std::optional<std::string_view> value = find(key);
+  if (!value) throw std::out_of_range("no cell " + std::string(key));
+  return *value;
+}
+
+}  // namespace tabulon

@@ -1,0 +1,135 @@
+// CellTable: the cell values of a cross-tab, held as references into its
+// rows instead of texts.
+//
+// A cell of data row r and measure m has a key text: for each key position
+// of m in ascending order (the plain positions, and m's own columns) the
+// row's text there cut to 49 bytes, or m's name, each followed by ".". The
+// value is the row's text in m's first own column ("" without one); a later
+// row with an equal key text replaces the value. The table keeps, per
+// distinct key text, the first row that had it and the last row's value,
+// so a cell costs twelve bytes plus its slot and never a copy of a text.
+//
+// Key texts are hashed with a polynomial hash that composes over the key's
+// parts, so the hash of a row's key comes from per-text hashes without
+// writing the key, and find(text) hashes the text itself. Two keys are
+// equal when their texts are: rows of one measure with the same cut text
+// numbers are equal at once; any other candidate with an equal hash is
+// compared as text, so different parts that join to the same text ("a.b"
+// and "c" against "a" and "b.c") are still one key.
+//
+// The cells of earlier builds stay: when the table is reset, or its rows
+// are replaced, the cells are written out as texts into a CellMap, which
+// answers for the keys that the current rows do not hold.
+#ifndef TABULON_PIVOT_CELL_TABLE_H_
+#define TABULON_PIVOT_CELL_TABLE_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pivot/cell_map.h"
+#include "pivot/cut_ids.h"
+#include "pivot/open_table.h"
+#include "pivot/pod_buffer.h"
+#include "pivot/row_table.h"
+
+namespace tabulon {
+
+struct CellLayout {
+  struct Measure {
+    std::string name;                // cut to 49 bytes
+    std::vector<std::size_t> own;    // its columns, ascending
+  };
+  std::vector<std::size_t> plain;  // key columns that are no measure, ascending
+  std::vector<Measure> measures;
+};
+
+class CellTable : private RowTableObserver {
+ public:
+  CellTable() = default;
+  CellTable(const CellTable&) = delete;
+  CellTable& operator=(const CellTable&) = delete;
+  ~CellTable() { detach(); }
+
+  // Empties the table and sets the rows and key layout of what follows.
+  // `rows` and `cuts` must outlive the table's use and stay unchanged.
+  void reset(const RowTable& rows, const CutIds& cuts, CellLayout layout);
+  // Forgets every cell, earlier builds' included.
+  void clear();
+  // Makes room for `n` keys.
+  void reserve(std::size_t n) {
+    table_.reserve(n);
+    cells_.reserve(n);
+  }
+  // Stores the cell of data row `row` and measure `measure`.
+  void assign(std::size_t row, std::size_t measure);
+
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
+  // The value stored under the key text `key`, if any.
+  std::optional<std::string_view> find(std::string_view key) const;
+  bool contains(std::string_view key) const { return find(key).has_value(); }
+  // The value stored under `key`; throws std::out_of_range when absent.
+  std::string_view at(std::string_view key) const;
+
+  // Calls fn(key, value) for every key, in the order the keys first came;
+  // `key` is valid during the call only.
+  template <typename Fn>
+  void forEach(Fn&& fn) const {
+    earlier_.forEach([&](std::string_view key, std::string_view value) {
+      if (!findCurrent(key)) fn(key, value);
+    });
+    std::string key;
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      writeKey(cells_[c].keyRow, cells_[c].measure, key);
+      fn(std::string_view(key), valueOf(cells_[c]));
+    }
+  }
+
+ private:
+  struct Cell {
+    uint32_t keyRow;
+    uint32_t measure;
+    uint32_t valueRow;
+  };
+  // A part of a key: a column of the row (>= 0) or the measure's name.
+  static constexpr std::ptrdiff_t kName = -1;
+
+  void rowsReplaced() override;
+  // Writes the current cells into earlier_ and lets go of the rows.
+  void keepAsText();
+  void detach();
+  void dropCurrent();
+  std::optional<std::string_view> findCurrent(std::string_view key) const;
+  std::string_view partText(std::size_t row, std::size_t measure, std::ptrdiff_t part) const;
+  uint64_t partHash(std::size_t row, std::size_t measure, std::ptrdiff_t part,
+                    uint64_t& power) const;
+  uint64_t keyHash(std::size_t row, std::size_t measure) const;
+  void writeKey(std::size_t row, std::size_t measure, std::string& out) const;
+  bool keyEquals(const Cell& cell, std::string_view key) const;
+  bool sameKey(const Cell& cell, std::size_t row, std::size_t measure);
+  std::string_view valueOf(const Cell& cell) const;
+
+  const RowTable* rows_ = nullptr;
+  const CutIds* cuts_ = nullptr;
+  CellLayout layout_;
+  std::vector<std::vector<std::ptrdiff_t>> parts_;  // per measure, in key order
+  // Per plain column and cut number: the hash of its text + "." and the
+  // power of the base that the text spans (computed when first needed).
+  struct PartHash {
+    uint64_t hash = 0;
+    uint64_t power = 0;
+  };
+  mutable std::vector<std::vector<PartHash>> columnHashes_;
+  std::vector<PartHash> nameHashes_;
+  OpenTable table_;
+  PodBuffer<Cell> cells_;
+  std::string scratch_;
+  CellMap earlier_;  // the cells of earlier builds, as texts
+};
+
+}  // namespace tabulon
+
+#endif  // TABULON_PIVOT_CELL_TABLE_H_

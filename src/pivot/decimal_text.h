@@ -1,0 +1,63 @@
+// Decimal texts: how a measure text is read as a number and how a sum is
+// written back as text. The totals keep each running total as text and
+// add into it with addToTotal, so every partial sum is rounded to six
+// decimals; the helpers below let them do the same arithmetic on numbers.
+//
+// Reading and writing never depend on the process locale (a JVM may set
+// one with a decimal comma): numbers are read as atof reads them in the "C"
+// locale and written as "%.6f" writes them in the "C" locale.
+#ifndef TABULON_PIVOT_DECIMAL_TEXT_H_
+#define TABULON_PIVOT_DECIMAL_TEXT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "pivot/row_table.h"
+
+namespace tabulon {
+
+// The number that atof reads from `text` in the "C" locale: leading white
+// space skipped, the longest prefix that strtod accepts (decimal, hex,
+// inf, nan), 0 when there is none.
+double readNumber(const std::string& text);
+
+// Replaces `out` by `value` written as "%.6f" in the "C" locale, then cut
+// of trailing zeros and a bare trailing point ("30", "15.5", "-2.25"). A
+// sum that rounds to zero is written "0", never "-0". Any magnitude is
+// written whole.
+void writeNumber(double value, std::string& out);
+
+// total[i] = the text of readNumber(total[i]) + readNumber(row[i]). Does
+// nothing when `i` lies outside either row.
+void addToTotal(Row& total, const Row& row, int i);
+
+// A plain decimal text ("12.5", " -3", "8kg", ".5"): its digits read as
+// one integer below 10^15, the count of those digits after the point, and
+// its sign.
+struct PlainDecimal {
+  uint64_t digits = 0;
+  int decimals = 0;
+  bool negative = false;
+};
+
+// Splits a plain decimal text (NUL-terminated). Returns false for what it
+// leaves to strtod: no digit, more than 15 digits, an exponent, hex, inf
+// and nan.
+bool parsePlainDecimal(const char* p, PlainDecimal& number);
+
+// For |x| < 4.5e9: sets `n` to x * 10^6 rounded to the nearest integer,
+// ties to even, exactly as printf rounds the binary value of x to six
+// decimals, and returns true. False for larger magnitudes, inf and nan.
+bool microUnits(double x, int64_t& n);
+
+// Writes n / 10^6 as writeNumber writes it: trailing zeros and a bare point
+// dropped, 0 without a sign.
+void writeMicroUnits(int64_t n, std::string& out);
+
+// What readNumber reads back from the text that writeNumber writes for x:
+// the running total after an addition, rounded to six decimals.
+double readBack(double x);
+
+}  // namespace tabulon
+
+#endif  // TABULON_PIVOT_DECIMAL_TEXT_H_

@@ -1,0 +1,141 @@
+// The row store against a plain list of lists, on random ragged tables:
+// rows shorter and longer than the header, empty texts, repeated texts and
+// long texts that share their first 49 bytes.
+#include "pivot/row_table.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pivot/cross_tab.h"
+#include "pivot/cut_ids.h"
+#include "pivot/dim_node.h"
+#include "pivot/labels.h"
+#include "pivot/text_table_reader.h"
+
+namespace tabulon {
+namespace {
+
+using RowList = std::vector<Row>;
+
+// A random table: a few texts per column, repeated, with lengths around
+// the 49-byte cut.
+RowList randomRows(std::mt19937& random) {
+  const std::string longA(49, 'x');
+  const std::string pool[] = {"", "a", "b", "合计", "1.5", longA + "1", longA + "2", longA, "a b"};
+  RowList rows(1 + random() % 40);
+  const std::size_t width = random() % 6;
+  for (Row& row : rows) {
+    const std::size_t length = random() % 4 == 0 ? random() % 9 : width;
+    for (std::size_t j = 0; j < length; ++j) row.push_back(pool[random() % 9]);
+  }
+  return rows;
+}
+
+void expectSame(const RowTable& table, const RowList& model, int round) {
+  ASSERT_EQ(table.size(), model.size()) << round;
+  for (std::size_t r = 0; r < model.size(); ++r) {
+    ASSERT_EQ(table[r].size(), model[r].size()) << round << " row " << r;
+    for (std::size_t j = 0; j < model[r].size(); ++j) {
+      ASSERT_EQ(table[r][j], model[r][j]) << round << " row " << r;
+      // One number per distinct text of a column.
+      ASSERT_EQ(table.find(j, model[r][j]), table[r].id(j)) << round;
+    }
+    ASSERT_EQ(Row(table[r]), model[r]) << round;
+  }
+}
+
+TEST(RowTableTest, AgreesWithListOfLists) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 400; ++round) {
+    const RowList model = randomRows(random);
+    RowTable one;  // row by row
+    RowTable batch;  // in batches
+    std::vector<std::string_view> cells;
+    std::vector<std::size_t> lengths;
+    for (const Row& row : model) {
+      const std::vector<std::string_view> views(row.begin(), row.end());
+      appendRow(one, views.data(), views.size());
+      cells.insert(cells.end(), views.begin(), views.end());
+      lengths.push_back(views.size());
+      if (random() % 3 == 0) {
+        batch.appendRows(cells.data(), lengths.data(), lengths.size());
+        cells.clear();
+        lengths.clear();
+      }
+    }
+    batch.appendRows(cells.data(), lengths.data(), lengths.size());
+    expectSame(one, model, round);
+    expectSame(batch, model, round);
+    EXPECT_TRUE(one == batch);
+
+    // Copies of rows, from this table and from another.
+    RowTable copy = one;
+    RowList grown = model;
+    for (std::size_t r = 0; r < model.size(); r += 3) {
+      copy.push_back(copy[r]);
+      copy.push_back(batch[r]);
+      grown.push_back(model[r]);
+      grown.push_back(model[r]);
+    }
+    expectSame(copy, grown, round);
+    expectSame(one, model, round);  // the source is untouched
+
+    // Cut numbers: equal exactly when the first 49 bytes are.
+    CutIds cuts;
+    cuts.reset(one);
+    for (std::size_t a = 0; a < model.size(); ++a) {
+      for (std::size_t b = 0; b < model.size(); ++b) {
+        const std::size_t n = std::min(model[a].size(), model[b].size());
+        for (std::size_t j = 0; j < n; ++j) {
+          const bool same = DimNode::cutName(model[a][j]) == DimNode::cutName(model[b][j]);
+          ASSERT_EQ(cuts.of(j, one[a].id(j)) == cuts.of(j, one[b].id(j)), same) << round;
+        }
+      }
+    }
+  }
+}
+
+TEST(RowTableTest, TextReadInAnyPiecesGivesTheRowsOfTheWholeText) {
+  std::mt19937 random(5);
+  const char* const pieces[] = {"a", "\t", ",", "\n", "\r", "bbbbbbbbbbbb", "", "\r\n", "合计"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const int parts = static_cast<int>(random() % 60);
+    for (int k = 0; k < parts; ++k) text += pieces[random() % 9];
+    CrossTab whole;
+    whole.parseText(text);
+    RowTable rows;
+    TextTableReader reader(rows);
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t n = 1 + random() % 7;
+      reader.feed(std::string_view(text).substr(at, n));
+      at += n;
+    }
+    reader.finish();
+    ASSERT_TRUE(rows == whole.rows) << round << ": " << text;
+  }
+}
+
+// Cells are keyed by their key texts, also where different texts join to
+// the same key or long texts cut to the same name.
+TEST(RowTableTest, CellKeysAreTexts) {
+  const std::string cut(49, 'n');
+  CrossTab tab;
+  tab.rows = {{"A", "B", "|", "C", "m"},
+              {"a.b", "c", "", "x", "1"},
+              {"a", "b.c", "", "x", "2"},
+              {cut + "1", "", "", "x", "3"},
+              {cut + "2", "", "", "x", "4"}};
+  tab.transform(kConvertedMarker, "m");
+  EXPECT_EQ(tab.cells.size(), 2u);
+  EXPECT_EQ(tab.cells.at("a.b.c.x.m."), "2");
+  EXPECT_EQ(tab.cells.at(cut + "..x.m."), "4");
+  EXPECT_FALSE(tab.cells.contains("a.b.c.x.m"));
+}
+
+}  // namespace
+}  // namespace tabulon
