@@ -54,5 +54,34 @@ TEST(ModifiedUtf8Test, SafeTextsDecodeWithoutReplacement) {
   }
 }
 
+// Standard UTF-8 is what Java's own decoder reads as decodeToUtf16 does:
+// the modified forms and every broken sequence are not, wherever they stand
+// (the eight-byte ASCII steps included).
+TEST(ModifiedUtf8Test, StandardUtf8ExcludesModifiedFormsAndBrokenSequences) {
+  const std::string ascii(21, 'a');
+  const struct {
+    std::string bytes;
+    bool standard;
+  } cases[] = {
+      {"", true},
+      {ascii, true},
+      {ascii + "合计" + ascii, true},
+      {ascii + "\xF0\x9F\x98\x80" + ascii, true},
+      {ascii + std::string(1, '\0') + ascii, true},
+      {ascii + "\xC0\x80", false},
+      {ascii + "\xED\xA0\xBD\xED\xB8\x80" + ascii, false},
+      {ascii + "\xE4\xB8", false},
+      {"\x80" + ascii, false},
+      {ascii + "\xE0\x80\x80", false},
+      {ascii + "\xF4\x90\x80\x80", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(utf8::isStandardUtf8(c.bytes), c.standard) << c.bytes;
+    if (c.standard) {
+      EXPECT_EQ(utf8::decodeToUtf16(c.bytes).find(utf8::kReplacement), std::u16string::npos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tabulon
