@@ -285,15 +285,24 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
   KeyGroups key;
   key.parent.assign(level.size(), kNoGroup);
   GroupTable table;
+  // The hash of group g's key with the label in `column`; false when the
+  // group drops out.
+  auto keyHash = [&](std::size_t g, uint64_t& h) {
+    h = level.hash[g];
+    if (column == kNoColumn) return true;
+    const uint32_t id = rows.keyAt(level.first(g), position);
+    if (id == rows.totalIds[position]) return false;
+    h -= PassRows::keyTerm(position, id);
+    return true;
+  };
+  constexpr std::size_t kAhead = 8;  // slots fetched this many groups ahead
   uint32_t previous = kNoGroup;
   for (std::size_t g = 0; g < level.size(); ++g) {
+    uint64_t ahead = 0;
+    if (g + kAhead < level.size() && keyHash(g + kAhead, ahead)) table.prefetch(ahead);
     const uint32_t first = level.first(g);
-    uint64_t h = level.hash[g];
-    if (column != kNoColumn) {
-      const uint32_t id = rows.keyAt(first, position);
-      if (id == rows.totalIds[position]) continue;
-      h -= PassRows::keyTerm(position, id);
-    }
+    uint64_t h = 0;
+    if (!keyHash(g, h)) continue;
     // Sorted input brings the members of a group together: try the key
     // group of the previous member before the table.
     std::size_t k;
