@@ -109,9 +109,10 @@ void CellTable::reset(const RowTable& rows, const CutIds& cuts, CellLayout layou
   }
 }
 
-std::string_view CellTable::partText(std::size_t row, std::size_t measure, std::ptrdiff_t part) const {
+std::string_view CellTable::partText(const uint32_t* ids, std::size_t measure, std::ptrdiff_t part) const {
   if (part == kName) return layout_.measures[measure].name;
-  return DimNode::cutName((*rows_)[row][static_cast<std::size_t>(part)]);
+  const std::size_t j = static_cast<std::size_t>(part);
+  return DimNode::cutName(rows_->text(j, ids[j]));
 }
 
 uint64_t CellTable::keyHash(std::size_t row, std::size_t measure) const {
@@ -127,16 +128,18 @@ uint64_t CellTable::keyHash(std::size_t row, std::size_t measure) const {
 
 void CellTable::writeKey(std::size_t row, std::size_t measure, std::string& out) const {
   out.clear();
+  const uint32_t* ids = rows_->rowIds(row);
   for (std::ptrdiff_t part : parts_[measure]) {
-    out.append(partText(row, measure, part));
+    out.append(partText(ids, measure, part));
     out.push_back('.');
   }
 }
 
 bool CellTable::keyEquals(const Cell& cell, std::string_view key) const {
   std::size_t at = 0;
+  const uint32_t* ids = rows_->rowIds(cell.keyRow);
   for (std::ptrdiff_t part : parts_[cell.measure]) {
-    const std::string_view text = partText(cell.keyRow, cell.measure, part);
+    const std::string_view text = partText(ids, cell.measure, part);
     if (key.size() - at < text.size() + 1 || key.compare(at, text.size(), text) != 0 ||
         key[at + text.size()] != '.') {
       return false;

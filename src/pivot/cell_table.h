@@ -103,9 +103,8 @@ class CellTable : private RowTableObserver {
   void detach();
   void dropCurrent();
   std::optional<std::string_view> findCurrent(std::string_view key) const;
-  std::string_view partText(std::size_t row, std::size_t measure, std::ptrdiff_t part) const;
-  uint64_t partHash(std::size_t row, std::size_t measure, std::ptrdiff_t part,
-                    uint64_t& power) const;
+  // The text of one key part of the row whose text numbers are `ids`.
+  std::string_view partText(const uint32_t* ids, std::size_t measure, std::ptrdiff_t part) const;
   uint64_t keyHash(std::size_t row, std::size_t measure) const;
   void writeKey(std::size_t row, std::size_t measure, std::string& out) const;
   bool keyEquals(const Cell& cell, std::string_view key) const;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "pivot/memory_budget.h"
+#include "pivot/member_order.h"
 
 namespace tabulon {
 
@@ -14,6 +15,14 @@ int32_t contribution(int32_t span) { return span == 0 ? 1 : span; }
 DimNode::DimNode() { setName("ROOT"); }
 
 DimNode::DimNode(std::string_view name) { setName(name); }
+
+std::string_view DimNode::sortKey() const {
+  if (!hasSortKey_) {
+    sortKey_ = memberSortKey(name());
+    hasSortKey_ = true;
+  }
+  return sortKey_;
+}
 
 DimNode::~DimNode() { clearChildren(); }
 

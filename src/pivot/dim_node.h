@@ -31,6 +31,9 @@ class DimNode {
 
   // The stored name (at most 49 bytes; may hold any byte but NUL).
   std::string_view name() const { return std::string_view(name_, nameLength_); }
+  // The member sort key of the name (memberSortKey), made on first use and
+  // kept, so that every ordering of one request shares it.
+  std::string_view sortKey() const;
   // Leaf count: 0 without children, else the sum over the children of
   // max(child span, 1).
   int32_t span() const { return span_; }
@@ -59,6 +62,8 @@ class DimNode {
   void propagateSpanChange(int32_t oldSpan);
 
   char name_[kMaxNameBytes + 1];
+  mutable bool hasSortKey_ = false;
+  mutable std::string sortKey_;
   uint8_t nameLength_ = 0;
   int32_t span_ = 0;
   DimNode* parent_ = nullptr;

@@ -79,7 +79,7 @@ std::vector<const DimNode*> CrossTab::orderedMembers(const DimNode* node, int de
   const bool sorted = isRowAxis(axis) ? rowColSort.find("Row") != std::string::npos
                                       : gridFrame.empty();
   std::vector<const DimNode*> next;
-  std::vector<std::pair<std::string, const DimNode*>> keyed;
+  std::vector<std::pair<std::string_view, const DimNode*>> keyed;
   // Level by level: ordering each parent's children and concatenating in
   // parent order equals the recursive definition, without recursion.
   for (int d = 0; d < depth; ++d) {
@@ -89,10 +89,10 @@ std::vector<const DimNode*> CrossTab::orderedMembers(const DimNode* node, int de
       if (sorted) {
         keyed.clear();
         for (const DimNode* child : parent->children()) {
-          keyed.emplace_back(memberSortKey(child->name()), child);
+          keyed.emplace_back(child->sortKey(), child);
         }
         std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-          return a.first < b.first;  // std::string compares bytes as unsigned
+          return a.first < b.first;  // compares bytes as unsigned
         });
         for (const auto& entry : keyed) next.push_back(entry.second);
       } else {

@@ -119,9 +119,14 @@ class MeasureValues {
 };
 
 // The groups of one step, in the order of their first rows.
+// The data rows themselves, as groups of one row each, hold no list of
+// first rows and row counts (`single`).
 struct Level {
-  std::size_t size() const { return firstRow.size(); }
+  std::size_t size() const { return hash.size(); }
+  uint32_t first(std::size_t g) const { return single ? static_cast<uint32_t>(g) : firstRow[g]; }
+  uint32_t count(std::size_t g) const { return single ? 1 : rowCount[g]; }
 
+  bool single = false;
   std::vector<uint32_t> firstRow;  // per group: its first data row (PassRows::dataRows)
   std::vector<uint64_t> hash;      // per group: the hash of its key
   std::vector<uint32_t> rowCount;  // per group: the rows it sums
@@ -236,9 +241,7 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
     std::vector<int64_t>().swap(micros);
     for (MeasureValues& values : measureValues) values.readValues();
   }
-  rowsLevel.firstRow.resize(dataRows.size());
-  for (std::size_t i = 0; i < dataRows.size(); ++i) rowsLevel.firstRow[i] = static_cast<uint32_t>(i);
-  rowsLevel.rowCount.assign(dataRows.size(), 1);
+  rowsLevel.single = true;
   totalIds.resize(keys);
   for (std::size_t p = 0; p < keys; ++p) totalIds[p] = rows.find(keyColumns[p], kTotalLabel);
 }
@@ -287,15 +290,24 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
   KeyGroups key;
   key.parent.assign(level.size(), kNoGroup);
   GroupTable table;
+  // The hash of group g's key with the label in `column`; false when the
+  // group drops out.
+  auto keyHash = [&](std::size_t g, uint64_t& h) {
+    h = level.hash[g];
+    if (column == kNoColumn) return true;
+    const uint32_t id = rows.keyAt(level.first(g), position);
+    if (id == rows.totalIds[position]) return false;
+    h -= PassRows::keyTerm(position, id);
+    return true;
+  };
+  constexpr std::size_t kAhead = 8;  // slots fetched this many groups ahead
   uint32_t previous = kNoGroup;
   for (std::size_t g = 0; g < level.size(); ++g) {
-    const uint32_t first = level.firstRow[g];
-    uint64_t h = level.hash[g];
-    if (column != kNoColumn) {
-      const uint32_t id = rows.keyAt(first, position);
-      if (id == rows.totalIds[position]) continue;
-      h -= PassRows::keyTerm(position, id);
-    }
+    uint64_t ahead = 0;
+    if (g + kAhead < level.size() && keyHash(g + kAhead, ahead)) table.prefetch(ahead);
+    const uint32_t first = level.first(g);
+    uint64_t h = 0;
+    if (!keyHash(g, h)) continue;
     // Sorted input brings the members of a group together: try the key
     // group of the previous member before the table.
     std::size_t k;
@@ -329,7 +341,7 @@ Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key)
   for (std::size_t g = 0; g < level.size(); ++g) {
     const uint32_t k = key.parent[g];
     if (k == kNoGroup) continue;
-    next.rowCount[k] += level.rowCount[g];
+    next.rowCount[k] += level.count(g);
     for (std::size_t m = 0; m < measures; ++m) {
       next.micros[k * measures + m] += level.micros[g * measures + m];
     }
@@ -414,12 +426,12 @@ void appendGroupRows(const PassRows& rows, const Level& level, const std::vector
   std::vector<uint32_t> ids;
   std::string text;
   for (std::size_t g = 0; g < level.size(); ++g) {
-    const uint32_t r = rows.dataRows[level.firstRow[g]];
+    const uint32_t r = rows.dataRows[level.first(g)];
     ids.assign(out.rowIds(r), out.rowIds(r) + out.rowLength(r));
     for (std::size_t j = 0; j < rows.width; ++j) {
       if (labelled[j]) ids[j] = labelIds[j];
     }
-    if (level.rowCount[g] >= 2) {
+    if (level.count(g) >= 2) {
       for (std::size_t m = 0; m < measures; ++m) {
         if (rows.exact) {
           writeMicroUnits(level.micros[g * measures + m], text);
