@@ -38,9 +38,8 @@ Json::Value transformDocument(RowTable rows, std::string_view options) {
   root["req"] = std::move(req);
 
   // The rows move into the model: a large table is never copied.
-  tab.rows = std::move(rows);
   const std::string measures = root["req"]["Measures"].asString();
-  tab.transform(kConvertedMarker, measures);
+  tab.transformRows(std::move(rows), measures);
 
   Json::Value& ret = root["ret"];
   ret = Json::Value(Json::objectValue);
