@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "pivot/labels.h"
 #include "pivot/text_table_reader.h"
@@ -87,9 +88,18 @@ void CrossTab::parseText(std::string_view text) {
 }
 
 void CrossTab::transform(std::string_view input, std::string_view measures) {
+  if (input != kConvertedMarker) parseText(input);
+  transformRows(measures);
+}
+
+void CrossTab::transformRows(RowTable table, std::string_view measures) {
+  rows = std::move(table);
+  transformRows(measures);
+}
+
+void CrossTab::transformRows(std::string_view measures) {
   std::vector<std::string> measureNames;
   split(measures, ",", measureNames);
-  if (input != kConvertedMarker) parseText(input);
   if (rows.size() < 2) return;
   resetTree();
   for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);

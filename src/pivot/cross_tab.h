@@ -2,8 +2,8 @@
 //
 // It owns the input rows (row 0 = column names), the cell map and, by
 // value, the root of the dimension tree with its fixed skeleton
-// "指标维" / "列维" / "列头" / "行维". The caller sets the options, fills
-// `rows` and calls transform(); the renderers then read the tree, the cells
+// "指标维" / "列维" / "列头" / "行维". The caller sets the options and hands
+// the rows to transformRows(); the renderers then read the tree, the cells
 // and the rows. One CrossTab serves one request on one thread.
 #ifndef TABULON_PIVOT_CROSS_TAB_H_
 #define TABULON_PIVOT_CROSS_TAB_H_
@@ -54,9 +54,12 @@ class CrossTab {
   void setSumOption(std::string_view word);  // SumNone/SumIncRow/SumIncCol/SumIncRowCol
   void setSumPos(std::string_view word);     // SumFirst/SumLast
 
-  // The driver: parses `input` into rows unless it is the marker "已经转换",
-  // then (with two or more rows) places the measures, appends totals as
-  // sumOption says and builds the tree and the cells.
+  // The entry point: takes `table` as the rows, then (with two or more
+  // rows) places the measures (a comma list), appends totals as sumOption
+  // says and builds the tree and the cells.
+  void transformRows(RowTable table, std::string_view measures);
+  // The same over a table text: parses `input` into rows unless it is the
+  // marker "已经转换", which keeps the rows already set.
   void transform(std::string_view input, std::string_view measures);
   // Rebuilds tree and cells from rows; standard exceptions end here with one
   // line "运行时产生错误:<message>\n" on standard error, except
@@ -111,6 +114,7 @@ class CrossTab {
   // Marks which header positions are measure columns.
   std::vector<bool> measureColumnMask(const RowRef& header) const;
   enum class Axis { kRows, kColumns };
+  void transformRows(std::string_view measures);  // over `rows` as they are
   void runTotals();  // totals.cpp: the passes that sumOption asks for
   void appendTotals(const RowTable& list, Axis axis);
   void buildLayout(const std::vector<std::string>& measureNames);

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "pivot/cross_tab.h"
-#include "pivot/labels.h"
 #include "pivot/memory_budget.h"
 #include "render/grid_frame.h"
 #include "render/html_table.h"
@@ -38,8 +37,7 @@ TransformDocument transformDocument(RowTable rows, std::string_view options) {
     CrossTab tab;
     applyOptions(values, tab);
     // The rows move into the model: a large table is never copied.
-    tab.rows = std::move(rows);
-    tab.transform(kConvertedMarker, values.measures);
+    tab.transformRows(std::move(rows), values.measures);
     // The GridFrame text is always made before the HTML.
     document.gridFrame = renderGridFrame(tab);
     document.html = renderHtml(tab);

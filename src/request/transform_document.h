@@ -24,7 +24,7 @@ struct TransformDocument {
 };
 
 // Applies the options to a fresh CrossTab, records the request echo, moves
-// `rows` into the CrossTab, transforms it with the marker "已经转换" and
+// `rows` into the CrossTab's transformRows and
 // renders the GridFrame text, then the HTML. The CrossTab (with the rows)
 // is released before this returns.
 TransformDocument transformDocument(RowTable rows, std::string_view options);
