@@ -29,7 +29,8 @@ DimNode::~DimNode() { clearChildren(); }
 void DimNode::setName(std::string_view name) {
   std::memset(name_, 0, sizeof(name_));
   std::string_view cut = cutName(name);
-  std::memcpy(name_, cut.data(), cut.size());
+  // An empty text may come with no bytes behind it at all.
+  if (!cut.empty()) std::memcpy(name_, cut.data(), cut.size());
   nameLength_ = static_cast<uint8_t>(cut.size());
 }
 

@@ -165,7 +165,7 @@ char* writeQuoted(char* p, std::string_view text) {
 }
 
 char* writeRaw(char* p, std::string_view text) {
-  std::memcpy(p, text.data(), text.size());
+  if (!text.empty()) std::memcpy(p, text.data(), text.size());
   return p + text.size();
 }
 
