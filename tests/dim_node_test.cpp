@@ -77,6 +77,10 @@ TEST(DimNodeTest, NamesAreCutTo49Bytes) {
   DimNode r;
   DimNode* first = r.getOrAddChild(s49 + "first");
   EXPECT_EQ(r.getOrAddChild(s49 + "second"), first);
+  // An empty text with no bytes behind it, as the row store hands it out.
+  DimNode* empty = r.getOrAddChild(std::string_view());
+  EXPECT_EQ(empty->name(), "");
+  EXPECT_EQ(r.getOrAddChild(""), empty);
 }
 
 TEST(DimNodeTest, ClearChildrenLowersAncestorSpans) {
