@@ -58,8 +58,12 @@ jstring decodedInJava(JNIEnv* env, const std::string& bytes) {
 }  // namespace
 
 jstring newJavaString(JNIEnv* env, const std::string& bytes) {
-  const JavaTextSize size = javaTextSize(bytes);
-  if (!fitsJavaString(size)) throw JavaStringTooLong(size);
+  // A text never has more UTF-16 units than bytes, so only a text longer
+  // than the shorter limit needs the pass that counts them.
+  if (bytes.size() > kMaxUtf16JavaString) {
+    const JavaTextSize size = javaTextSize(bytes);
+    if (!fitsJavaString(size)) throw JavaStringTooLong(size);
+  }
   if (bytes.size() >= kJavaDecodingFrom && bytes.size() <= static_cast<std::size_t>(INT_MAX) &&
       utf8::isStandardUtf8(bytes)) {
     if (jstring text = decodedInJava(env, bytes)) return text;

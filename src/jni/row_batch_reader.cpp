@@ -82,21 +82,26 @@ void remember(JNIEnv* env, jobject loader, jclass cls, jmethodID readBatch) {
 // that loader (or one it delegates to). Null, with nothing pending, when
 // there is none.
 jclass lookUp(JNIEnv* env, jobject loader) {
+  jclass found = nullptr;
   LocalRef<jclass> classClass(env, env->FindClass("java/lang/Class"));
-  if (!classClass) return nullptr;
-  jmethodID forName = env->GetStaticMethodID(
-      classClass.get(), "forName",
-      "(Ljava/lang/String;ZLjava/lang/ClassLoader;)Ljava/lang/Class;");
-  if (forName == nullptr) return nullptr;
-  LocalRef<jstring> name(env, env->NewStringUTF(kBinaryName));
-  if (!name) return nullptr;
-  jobject cls =
-      env->CallStaticObjectMethod(classClass.get(), forName, name.get(), JNI_FALSE, loader);
+  jmethodID forName =
+      classClass ? env->GetStaticMethodID(
+                       classClass.get(), "forName",
+                       "(Ljava/lang/String;ZLjava/lang/ClassLoader;)Ljava/lang/Class;")
+                 : nullptr;
+  LocalRef<jstring> name(env, forName != nullptr ? env->NewStringUTF(kBinaryName) : nullptr);
+  if (name) {
+    found = static_cast<jclass>(
+        env->CallStaticObjectMethod(classClass.get(), forName, name.get(), JNI_FALSE, loader));
+  }
+  // Any failure on the way leaves an exception pending: the caller reads
+  // cell by cell instead, so it must not stay.
   if (env->ExceptionCheck()) {
     env->ExceptionClear();
+    if (found != nullptr) env->DeleteLocalRef(found);
     return nullptr;
   }
-  return static_cast<jclass>(cls);
+  return found;
 }
 
 // Defines the class in `loader`, or finds the one that is there already

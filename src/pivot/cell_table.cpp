@@ -200,10 +200,6 @@ std::optional<std::string_view> CellTable::findCurrent(std::string_view key) con
   return valueOf(cells_[c]);
 }
 
-}  // namespace tabulon
-
-namespace tabulon {
-
 std::string_view CellTable::at(std::string_view key) const {
   const std::optional<std::string_view> value = find(key);
   if (!value) throw std::out_of_range("no cell " + std::string(key));
