@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "pivot/dim_node.h"
+#include "pivot/memory_budget.h"
 
 namespace tabulon {
 
@@ -69,9 +70,14 @@ void CellTable::dropCurrent() {
   nameHashes_.clear();
   table_.clear();
   cells_.release();
+  aggregation_ = nullptr;
+  aggregates_.release();
+  std::string().swap(aggregateTexts_);
+  aggregateEnds_.release();
 }
 
-void CellTable::reset(const RowTable& rows, const CutIds& cuts, CellLayout layout) {
+void CellTable::reset(const RowTable& rows, const CutIds& cuts, CellLayout layout,
+                      Aggregation* aggregation) {
   if (rows_ != nullptr) {
     rows_->setObserver(nullptr);
     keepAsText();
@@ -80,6 +86,7 @@ void CellTable::reset(const RowTable& rows, const CutIds& cuts, CellLayout layou
   rows_ = &rows;
   rows.setObserver(this);
   cuts_ = &cuts;
+  aggregation_ = aggregation;
   layout_ = std::move(layout);
   columnHashes_.resize(rows.columnCount());
   for (std::size_t j : layout_.plain) {
@@ -171,7 +178,10 @@ void CellTable::assign(std::size_t row, std::size_t measure) {
   const std::size_t fresh = cells_.size();
   const uint32_t c = table_.findOrAdd(keyHash(row, measure), fresh,
                                       [&](uint32_t found) { return sameKey(cells_[found], row, measure); });
-  if (c == fresh) {
+  if (aggregation_ != nullptr) {
+    if (c == fresh) cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure), c});
+    aggregate(c, row, measure, c == fresh);
+  } else if (c == fresh) {
     cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure),
                           static_cast<uint32_t>(row)});
   } else {
@@ -179,9 +189,46 @@ void CellTable::assign(std::size_t row, std::size_t measure) {
   }
 }
 
+void CellTable::aggregate(uint32_t cell, std::size_t row, std::size_t measure, bool fresh) {
+  const std::vector<std::size_t>& own = layout_.measures[measure].own;
+  const AggregateState state = own.empty() ? AggregateState() : aggregation_->stateOf(row, own[0]);
+  const bool total = aggregation_->isTotalRow(row);
+  if (fresh) {
+    aggregates_.push_back(CellAggregate{state, total});
+    return;
+  }
+  CellAggregate& held = aggregates_[cell];
+  if (total && !held.fromTotals) {
+    held = CellAggregate{state, true};
+  } else if (total == held.fromTotals) {
+    held.state.merge(state);
+  }
+}
+
+void CellTable::finishAggregates() {
+  if (aggregation_ == nullptr) return;
+  aggregateEnds_.reserve(aggregates_.size());
+  std::string text;
+  for (std::size_t c = 0; c < aggregates_.size(); ++c) {
+    const std::vector<std::size_t>& own = layout_.measures[cells_[c].measure].own;
+    text.clear();
+    if (!own.empty()) aggregation_->write(aggregates_[c].state, own[0], text);
+    chargeMemory(text.size());
+    aggregateTexts_.append(text);
+    aggregateEnds_.push_back(aggregateTexts_.size());
+  }
+  aggregates_.release();
+}
+
 std::string_view CellTable::valueOf(const Cell& cell) const {
   const std::vector<std::size_t>& own = layout_.measures[cell.measure].own;
   if (own.empty()) return std::string_view();
+  if (aggregation_ != nullptr) {
+    const std::size_t c = cell.valueRow;
+    if (c >= aggregateEnds_.size()) return std::string_view();  // not finished yet
+    const std::size_t begin = c == 0 ? 0 : aggregateEnds_[c - 1];
+    return std::string_view(aggregateTexts_).substr(begin, aggregateEnds_[c] - begin);
+  }
   return (*rows_)[cell.valueRow][own[0]];
 }
 

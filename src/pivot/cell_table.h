@@ -17,6 +17,12 @@
 // compared as text, so different parts that join to the same text ("a.b"
 // and "c" against "a" and "b.c") are still one key.
 //
+// When the request aggregates, a cell holds instead the aggregate of every
+// row that falls on it: of its data rows, or, once a total row falls on it,
+// of its total rows only (a total that came with the input gives way to the
+// computed one, as it does when the last row wins). finishAggregates()
+// writes the aggregates as texts once every row is assigned.
+//
 // The cells of earlier builds stay: when the table is reset, or its rows
 // are replaced, the cells are written out as texts into a CellMap, which
 // answers for the keys that the current rows do not hold.
@@ -29,6 +35,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pivot/aggregation.h"
 #include "pivot/cell_map.h"
 #include "pivot/cut_ids.h"
 #include "pivot/open_table.h"
@@ -55,7 +62,9 @@ class CellTable : private RowTableObserver {
 
   // Empties the table and sets the rows and key layout of what follows.
   // `rows` and `cuts` must outlive the table's use and stay unchanged.
-  void reset(const RowTable& rows, const CutIds& cuts, CellLayout layout);
+  // `aggregation`, when not null, must be active and outlive the table's use.
+  void reset(const RowTable& rows, const CutIds& cuts, CellLayout layout,
+             Aggregation* aggregation = nullptr);
   // Forgets every cell, earlier builds' included.
   void clear();
   // Makes room for `n` keys.
@@ -65,6 +74,8 @@ class CellTable : private RowTableObserver {
   }
   // Stores the cell of data row `row` and measure `measure`.
   void assign(std::size_t row, std::size_t measure);
+  // Writes the aggregates of the cells as their texts (aggregating only).
+  void finishAggregates();
 
   std::size_t size() const;
   bool empty() const { return size() == 0; }
@@ -109,6 +120,7 @@ class CellTable : private RowTableObserver {
   void writeKey(std::size_t row, std::size_t measure, std::string& out) const;
   bool keyEquals(const Cell& cell, std::string_view key) const;
   bool sameKey(const Cell& cell, std::size_t row, std::size_t measure);
+  void aggregate(uint32_t cell, std::size_t row, std::size_t measure, bool fresh);
   std::string_view valueOf(const Cell& cell) const;
 
   const RowTable* rows_ = nullptr;
@@ -127,6 +139,16 @@ class CellTable : private RowTableObserver {
   PodBuffer<Cell> cells_;
   std::string scratch_;
   CellMap earlier_;  // the cells of earlier builds, as texts
+  // Aggregating: per cell its state, and whether total rows made it; then
+  // the texts of all cells in one block (a cell's valueRow is its number).
+  struct CellAggregate {
+    AggregateState state;
+    bool fromTotals;
+  };
+  Aggregation* aggregation_ = nullptr;
+  PodBuffer<CellAggregate> aggregates_;
+  std::string aggregateTexts_;
+  PodBuffer<uint64_t> aggregateEnds_;
 };
 
 }  // namespace tabulon

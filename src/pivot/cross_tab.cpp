@@ -72,6 +72,11 @@ void CrossTab::setSumPos(std::string_view word) {
   else if (word == "SumLast") sumPos = 1;
 }
 
+void CrossTab::setAggregate(std::string_view word) {
+  const Aggregate kind = aggregateFromWord(word);
+  if (kind != Aggregate::kNone) aggregate_ = kind;
+}
+
 void CrossTab::resetTree() {
   // The skeleton is created once by the constructor; resetting empties it.
   measureDimension_->clearChildren();
@@ -103,6 +108,14 @@ void CrossTab::transformRows(std::string_view measures) {
   if (rows.size() < 2) return;
   resetTree();
   for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
+  std::vector<std::size_t> measureColumns;
+  if (aggregate_ != Aggregate::kNone) {
+    const RowRef header = rows[0];
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      if (isMeasureName(header[i])) measureColumns.push_back(i);
+    }
+  }
+  aggregation_.reset(aggregate_, rows, rows.size(), measureColumns);
   runTotals();
   buildTree(measureNames);
 }

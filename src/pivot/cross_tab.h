@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pivot/aggregation.h"
 #include "pivot/cell_table.h"
 #include "pivot/cut_ids.h"
 #include "pivot/dim_node.h"
@@ -53,6 +54,10 @@ class CrossTab {
   void setGridFrame(std::string_view text) { gridFrame.assign(text); }
   void setSumOption(std::string_view word);  // SumNone/SumIncRow/SumIncCol/SumIncRowCol
   void setSumPos(std::string_view word);     // SumFirst/SumLast
+  // Sum/Count/Min/Max/Avg: the cells and totals show that aggregate of
+  // their rows; any other word leaves it (none: a cell shows its last row).
+  void setAggregate(std::string_view word);
+  Aggregate aggregate() const { return aggregate_; }
 
   // The entry point: takes `table` as the rows, then (with two or more
   // rows) places the measures (a comma list), appends totals as sumOption
@@ -119,6 +124,8 @@ class CrossTab {
   void appendTotals(const RowTable& list, Axis axis);
   void buildLayout(const std::vector<std::string>& measureNames);
 
+  Aggregate aggregate_ = Aggregate::kNone;
+  Aggregation aggregation_;  // of `rows`, for the transform under way
   CutIds cuts_;  // of `rows`, for the build under way
   DimNode* measureDimension_ = nullptr;
   DimNode* columnDimension_ = nullptr;

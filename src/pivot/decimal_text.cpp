@@ -97,6 +97,23 @@ void writeMicroUnits(int64_t n, std::string& out) {
   out.assign(at, static_cast<std::size_t>(end - at));
 }
 
+bool readMicros(const std::string& text, uint64_t bound, int64_t& n) {
+  static const int64_t kScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+  PlainDecimal number;
+  if (parsePlainDecimal(text.c_str(), number)) {
+    // Millionths without a division: the digits scaled by a power of ten.
+    if (number.decimals > 6) return false;
+    const int64_t scale = kScales[number.decimals];
+    if (number.digits > bound / static_cast<uint64_t>(scale)) return false;
+    n = static_cast<int64_t>(number.digits) * scale;
+    if (number.negative) n = -n;
+    return true;
+  }
+  const double value = readNumber(text);  // "", "abc", "1e3", ...
+  if (!microUnits(value, n) || static_cast<double>(n) / 1e6 != value) return false;
+  return static_cast<uint64_t>(n < 0 ? -n : n) <= bound;
+}
+
 // What readNumber reads back from the text that writeNumber writes for x:
 // the running total after an addition, rounded to six decimals.
 double readBack(double x) {

@@ -54,6 +54,11 @@ bool microUnits(double x, int64_t& n);
 // dropped, 0 without a sign.
 void writeMicroUnits(int64_t n, std::string& out);
 
+// Sets `n` to `text` (NUL-terminated) in whole millionths and returns true
+// when the text reads as exactly such a number of magnitude at most `bound`
+// millionths; false otherwise ("1.2345678", "1e300", "nan").
+bool readMicros(const std::string& text, uint64_t bound, int64_t& n);
+
 // What readNumber reads back from the text that writeNumber writes for x:
 // the running total after an addition, rounded to six decimals.
 double readBack(double x);

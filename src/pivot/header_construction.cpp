@@ -180,7 +180,7 @@ void CrossTab::fillRowTreeAndCells() {
       stored.push_back(m);
     }
   }
-  cells.reset(rows, cuts_, std::move(layout));
+  cells.reset(rows, cuts_, std::move(layout), aggregation_.active() ? &aggregation_ : nullptr);
 
   if (rowTop != nullptr) {
     std::vector<std::size_t> positions;
@@ -196,6 +196,7 @@ void CrossTab::fillRowTreeAndCells() {
     if (!isFullRow(rows[r], header)) continue;
     for (const std::size_t m : stored) cells.assign(r, m);
   }
+  cells.finishAggregates();
 }
 
 }  // namespace tabulon

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "pivot/aggregation.h"
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
 #include "pivot/memory_budget.h"
@@ -92,23 +93,8 @@ class MeasureValues {
   }
 
   int64_t readMicros(uint32_t id) {
-    static const int64_t kScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
-    const std::string& text = textOf(id);
     int64_t n = 0;
-    PlainDecimal number;
-    if (parsePlainDecimal(text.c_str(), number)) {
-      // Millionths without a division: the digits scaled by a power of ten.
-      if (number.decimals > 6) return kInexact;
-      const int64_t scale = kScales[number.decimals];
-      if (number.digits > kExactMicros / static_cast<uint64_t>(scale)) return kInexact;
-      n = static_cast<int64_t>(number.digits) * scale;
-      if (number.negative) n = -n;
-    } else {
-      const double value = readNumber(text);  // "", "abc", "1e3", ...
-      if (!microUnits(value, n) || static_cast<double>(n) / 1e6 != value) return kInexact;
-      if (static_cast<uint64_t>(n < 0 ? -n : n) > kExactMicros) return kInexact;
-    }
-    return n;
+    return tabulon::readMicros(textOf(id), kExactMicros, n) ? n : kInexact;
   }
 
   const RowTable* table_;
@@ -135,6 +121,8 @@ struct Level {
   std::vector<int64_t> micros;
   std::vector<double> total;
   std::vector<double> sum;
+  // Per group and measure, when the request aggregates: the rows' state.
+  std::vector<AggregateState> states;
 };
 
 // The data rows of one row list and what every totals step needs of them,
@@ -149,7 +137,8 @@ struct Level {
 // and the order of the additions no longer matters: each step then sums the
 // groups of the step before instead of the rows.
 struct PassRows {
-  PassRows(const CrossTab& tab, const RowTable& table, std::size_t first, std::size_t last);
+  PassRows(const CrossTab& tab, const RowTable& table, std::size_t first, std::size_t last,
+           Aggregation* aggregation = nullptr);
 
   static uint64_t keyTerm(std::size_t position, uint32_t id) {
     return mixBits((static_cast<uint64_t>(position) << 32) + id);
@@ -163,6 +152,11 @@ struct PassRows {
   // The number read from data row `i`'s text of measure `m`.
   double valueAt(std::size_t i, std::size_t m) const {
     return measureValues[m].value(table.rowIds(dataRows[i])[measureColumns[m]]);
+  }
+  // The aggregate state of group `g` of `level` in measure `m`.
+  AggregateState stateAt(const Level& level, std::size_t g, std::size_t m) const {
+    if (level.single) return aggregation->stateOf(dataRows[g], measureColumns[m]);
+    return level.states[g * measureColumns.size() + m];
   }
   // The position of `column` (a key column) in keyColumns.
   std::size_t positionOf(std::size_t column) const {
@@ -187,11 +181,15 @@ struct PassRows {
   // key hashes and, when exact, their values in millionths.
   Level rowsLevel;
   bool exact = true;
+  // Set when the request aggregates: the total rows then carry the
+  // aggregate of their rows, and record its state there.
+  Aggregation* aggregation = nullptr;
   ChargedBytes charge;  // the memory budget's share of the tables above
 };
 
-PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first, std::size_t last)
-    : table(rows), width(rows[0].size()) {
+PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first, std::size_t last,
+                   Aggregation* aggregation)
+    : table(rows), width(rows[0].size()), aggregation(aggregation) {
   if (rows.size() >= kAbsent) throw std::length_error("too many rows for totals");
   const RowRef header = rows[0];
   measureColumns = measureColumnsOf(tab, header);
@@ -338,12 +336,17 @@ Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key)
   next.hash = key.hash;
   next.rowCount.assign(key.keyRow.size(), 0);
   next.micros.assign(key.keyRow.size() * measures, 0);
+  if (rows.aggregation != nullptr) next.states.assign(key.keyRow.size() * measures, AggregateState());
   for (std::size_t g = 0; g < level.size(); ++g) {
     const uint32_t k = key.parent[g];
     if (k == kNoGroup) continue;
     next.rowCount[k] += level.count(g);
     for (std::size_t m = 0; m < measures; ++m) {
       next.micros[k * measures + m] += level.micros[g * measures + m];
+    }
+    if (rows.aggregation == nullptr) continue;
+    for (std::size_t m = 0; m < measures; ++m) {
+      next.states[k * measures + m].merge(rows.stateAt(level, g, m));
     }
   }
   return next;
@@ -394,9 +397,17 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
         for (std::size_t m = 0; m < measures; ++m) next.total.push_back(rows.valueAt(i, m));
         next.sum.resize(next.total.size());
       }
+      if (rows.aggregation != nullptr) {
+        for (std::size_t m = 0; m < measures; ++m) next.states.push_back(rows.stateAt(rows.rowsLevel, i, m));
+      }
       continue;
     }
     ++next.rowCount[g];
+    if (rows.aggregation != nullptr) {
+      for (std::size_t m = 0; m < measures; ++m) {
+        next.states[g * measures + m].merge(rows.stateAt(rows.rowsLevel, i, m));
+      }
+    }
     for (std::size_t m = 0; m < measures; ++m) {
       const std::size_t at = g * measures + m;
       if (rows.exact) {
@@ -431,7 +442,15 @@ void appendGroupRows(const PassRows& rows, const Level& level, const std::vector
     for (std::size_t j = 0; j < rows.width; ++j) {
       if (labelled[j]) ids[j] = labelIds[j];
     }
-    if (level.count(g) >= 2) {
+    if (rows.aggregation != nullptr) {
+      // Every total row carries its aggregate, a one-row group's included.
+      for (std::size_t m = 0; m < measures; ++m) {
+        const AggregateState& state = level.states[g * measures + m];
+        rows.aggregation->write(state, rows.measureColumns[m], text);
+        ids[rows.measureColumns[m]] = out.intern(rows.measureColumns[m], text);
+        rows.aggregation->record(out.size(), rows.measureColumns[m], state);
+      }
+    } else if (level.count(g) >= 2) {
       for (std::size_t m = 0; m < measures; ++m) {
         if (rows.exact) {
           writeMicroUnits(level.micros[g * measures + m], text);
@@ -545,12 +564,14 @@ void CrossTab::appendColumnTotals(const RowTable& list) { appendTotals(list, Axi
 void CrossTab::appendRowTotals(const RowTable& list) { appendTotals(list, Axis::kRows); }
 
 void CrossTab::runTotals() {
+  Aggregation* aggregation = aggregation_.active() ? &aggregation_ : nullptr;
   switch (sumOption) {
     case 1:
-      appendRowTotals(rows);
+      labelledTotals(PassRows(*this, rows, 1, rows.size(), aggregation), rowSideColumns(*this, rows[0]), rows);
       break;
     case 2:
-      appendColumnTotals(rows);
+      labelledTotals(PassRows(*this, rows, 1, rows.size(), aggregation), columnSideColumns(*this, rows[0]),
+                     rows);
       break;
     case 3: {
       // Column totals, then the row totals of the input, then the row
@@ -560,12 +581,12 @@ void CrossTab::runTotals() {
       const std::vector<std::size_t> rowColumns = rowSideColumns(*this, rows[0]);
       std::size_t columnTotalsEnd = 0;
       {
-        const PassRows input(*this, rows, 1, inputEnd);
+        const PassRows input(*this, rows, 1, inputEnd, aggregation);
         labelledTotals(input, columnSideColumns(*this, rows[0]), rows);
         columnTotalsEnd = rows.size();
         labelledTotals(input, rowColumns, rows);
       }
-      labelledTotals(PassRows(*this, rows, inputEnd, columnTotalsEnd), rowColumns, rows);
+      labelledTotals(PassRows(*this, rows, inputEnd, columnTotalsEnd, aggregation), rowColumns, rows);
       break;
     }
     default:

@@ -9,6 +9,8 @@ namespace tabulon {
 namespace {
 constexpr std::string_view kMemoryLimitKey = "MemoryLimit";
 constexpr std::string_view kMemoryLimitPattern = "MemoryLimit=";
+constexpr std::string_view kAggregateKey = "Aggregate";
+constexpr std::string_view kAggregatePattern = "Aggregate=";
 }  // namespace
 
 std::string optionValue(std::string_view text, std::string_view key) {
@@ -34,6 +36,8 @@ RequestOptions readOptions(std::string_view text) {
   options.gridFrame = optionValue(text, "GridFrame");
   options.hasMemoryLimit = text.find(kMemoryLimitPattern) != std::string_view::npos;
   options.memoryLimit = optionValue(text, kMemoryLimitKey);
+  options.hasAggregate = text.find(kAggregatePattern) != std::string_view::npos;
+  options.aggregate = optionValue(text, kAggregateKey);
   return options;
 }
 
@@ -72,6 +76,7 @@ std::uint64_t requestMemoryLimit(std::string_view text) {
 void applyOptions(const RequestOptions& options, CrossTab& tab) {
   tab.setSumOption(options.sumOption);
   tab.setSumPos(options.sumPos);
+  tab.setAggregate(options.aggregate);
   tab.setRowColSort(options.rowColSort);
   if (!options.separate.empty()) tab.setSeparate(options.separate);
   if (options.gridFrame.size() > kMinGridFrameBytes) tab.setGridFrame(options.gridFrame);

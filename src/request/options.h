@@ -36,10 +36,14 @@ struct RequestOptions {
   // when the option text has the key.
   bool hasMemoryLimit = false;
   std::string memoryLimit;
+  // Aggregate: Sum, Count, Min, Max or Avg; echoed only when the option
+  // text has the key.
+  bool hasAggregate = false;
+  std::string aggregate;
 };
 
 // Looks up Measures, SumOption, SumPos, RowColSort, Separate and GridFrame,
-// in this order, then MemoryLimit.
+// in this order, then MemoryLimit and Aggregate.
 RequestOptions readOptions(std::string_view text);
 
 // The bytes that a MemoryLimit value names: decimal digits, optionally
@@ -55,8 +59,8 @@ std::uint64_t requestMemoryLimit(std::string_view text);
 // so that a placeholder such as "[]" leaves the automatic layout.
 inline constexpr std::size_t kMinGridFrameBytes = 10;
 
-// Sets the options on `tab`, in this order: SumOption and SumPos words
-// (unknown words leave the codes), RowColSort always (also when empty),
+// Sets the options on `tab`, in this order: SumOption, SumPos and Aggregate
+// words (unknown words leave the codes), RowColSort always (also when empty),
 // Separate only when not empty, GridFrame only when longer than
 // kMinGridFrameBytes bytes. Measures is not stored: it goes to transform.
 void applyOptions(const RequestOptions& options, CrossTab& tab);

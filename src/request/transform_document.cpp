@@ -17,7 +17,8 @@ namespace {
 // RowColSort is applied but not echoed.
 std::vector<std::pair<std::string, std::string>> echoOf(const RequestOptions& values) {
   std::vector<std::pair<std::string, std::string>> echo;
-  echo.reserve(6);
+  echo.reserve(8);
+  if (values.hasAggregate) echo.emplace_back("Aggregate", values.aggregate);
   echo.emplace_back("GridFrame", values.gridFrame);
   echo.emplace_back("Measures", values.measures);
   if (values.hasMemoryLimit) echo.emplace_back("MemoryLimit", values.memoryLimit);
