@@ -47,6 +47,13 @@ TEST(TransformRequestTest, EchoesTheFiveValuesAsLookedUp) {
       {"MemoryLimit=&XMemoryLimit=junk",
        R"({"req":{"GridFrame":"","Measures":"","MemoryLimit":"","Separate":"","SumOption":"",)"
        R"("SumPos":""})"},
+      // So is Aggregate, a word unchecked.
+      {"Aggregate=Avg&Measures=Sales",
+       R"({"req":{"Aggregate":"Avg","GridFrame":"","Measures":"Sales","Separate":"",)"
+       R"("SumOption":"","SumPos":""})"},
+      {"XAggregate=Mean",
+       R"({"req":{"Aggregate":"Mean","GridFrame":"","Measures":"","Separate":"","SumOption":"",)"
+       R"("SumPos":""})"},
       {"Separate=\"\\\x1B/\x7F&Measures=销售额",
        "{\"req\":{\"GridFrame\":\"\",\"Measures\":\"销售额\",\"Separate\":\"\\\"\\\\\\u001B/\x7F\","
        "\"SumOption\":\"\",\"SumPos\":\"\"}"},

@@ -44,28 +44,37 @@ Aggregate aggregateFromWord(std::string_view word) {
 
 MeasureNumber readMeasureNumber(const std::string& text) {
   MeasureNumber number;
-  if (text.empty()) return number;
-  number.empty = false;
+  number.micros = MeasureNumber::kInexact;
+  if (text.empty()) {
+    number.micros = MeasureNumber::kEmpty;
+    return number;
+  }
+  PlainDecimal plain;
+  if (parsePlainDecimal(text.c_str(), plain)) {
+    // The common case, read once: digits below 10^15 with a point.
+    number.value = plainDecimalValue(plain);
+    uint64_t scale = 1;
+    for (int d = plain.decimals; d < 6; ++d) scale *= 10;
+    if (plain.decimals <= 6 && plain.digits <= kExactBound / scale) {
+      number.micros = static_cast<int64_t>(plain.digits * scale);
+      if (plain.negative) number.micros = -number.micros;
+    }
+    return number;
+  }
   number.value = readNumber(text);
-  number.exact = readMicros(text, kExactBound, number.micros);
+  if (!readMicros(text, kExactBound, number.micros)) number.micros = MeasureNumber::kInexact;
   return number;
 }
 
-void AggregateState::add(uint32_t id, const MeasureNumber& number) {
-  ++rows;
-  if (number.empty) return;
-  if (values++ == 0) {
-    textId = id;
-    exact = number.exact;
-    micros = number.exact ? number.micros : 0;
-    sum = number.value;
-    min = max = number.value;
-    return;
-  }
-  min = std::min(min, number.value);
-  max = std::max(max, number.value);
-  if (exact && number.exact && exactSum(micros, number.micros, micros)) return;
-  sum = (exact ? static_cast<double>(micros) / 1e6 : sum) + number.value;
+bool AggregateState::addExact(int64_t n) {
+  int64_t total = 0;
+  if (!exactSum(micros, n, total)) return false;
+  micros = total;
+  return true;
+}
+
+void AggregateState::addInexact(double value) {
+  sum = sumOf(*this) + value;
   exact = false;
 }
 
@@ -84,7 +93,7 @@ void AggregateState::merge(const AggregateState& other) {
   values += other.values;
   min = std::min(min, other.min);
   max = std::max(max, other.max);
-  if (exact && other.exact && exactSum(micros, other.micros, micros)) return;
+  if (exact && other.exact && addExact(other.micros)) return;
   sum = sumOf(*this) + sumOf(other);
   exact = false;
 }

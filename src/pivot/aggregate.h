@@ -11,6 +11,8 @@
 #ifndef TABULON_PIVOT_AGGREGATE_H_
 #define TABULON_PIVOT_AGGREGATE_H_
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,12 +25,20 @@ enum class Aggregate : uint8_t { kNone, kSum, kCount, kMin, kMax, kAvg };
 // "Avg"; kNone for any other text.
 Aggregate aggregateFromWord(std::string_view word);
 
-// One text of a measure column, read as a number once.
+// One text of a measure column, read as a number once; sixteen bytes, as
+// caches hold one per distinct text. `micros` holds the value in millionths
+// when it is exactly such a number (within 2^62), else one of the marks.
 struct MeasureNumber {
-  double value = 0;     // as readNumber reads it
-  int64_t micros = 0;   // the value in millionths, when `exact`
-  bool exact = false;
-  bool empty = true;    // the empty text: a row without a value
+  static constexpr int64_t kInexact = INT64_MIN;
+  static constexpr int64_t kEmpty = INT64_MIN + 1;   // the empty text: no value
+  static constexpr int64_t kUnread = INT64_MIN + 2;  // not read yet (caches)
+
+  double value = 0;  // as readNumber reads it
+  int64_t micros = kUnread;
+
+  bool empty() const { return micros == kEmpty; }
+  bool exact() const { return micros > kUnread; }
+  bool read() const { return micros != kUnread; }
 };
 
 // Reads `text` (NUL-terminated) as a measure value.
@@ -44,10 +54,30 @@ struct AggregateState {
   double min = 0;
   double max = 0;
 
-  // Adds one row whose text has number `textId` and reads as `number`.
-  void add(uint32_t id, const MeasureNumber& number);
+  // Adds one row whose text has number `id` and reads as `number`.
+  void add(uint32_t id, const MeasureNumber& number) {
+    ++rows;
+    if (number.empty()) return;
+    if (values++ == 0) {
+      textId = id;
+      exact = number.exact();
+      micros = exact ? number.micros : 0;
+      sum = min = max = number.value;
+      return;
+    }
+    min = std::min(min, number.value);
+    max = std::max(max, number.value);
+    if (exact && number.exact() && addExact(number.micros)) return;
+    addInexact(number.value);
+  }
   // Adds the rows of `other`, a set disjoint from this one.
   void merge(const AggregateState& other);
+
+ private:
+  // Adds `n` millionths to the exact sum; false (nothing added) when the
+  // sum would leave the exact range.
+  bool addExact(int64_t n);
+  void addInexact(double value);
 };
 
 // Writes the `kind` aggregate of `state` into `out`: the count of rows for

@@ -18,7 +18,6 @@ void Aggregation::reset(Aggregate kind, const RowTable& rows, std::size_t firstT
     if (column < slotOf_.size() && slotOf_[column] < 0) slotOf_[column] = static_cast<int>(slots_++);
   }
   numbers_.resize(slots_);
-  known_.resize(slots_);
 }
 
 void Aggregation::clear() {
@@ -28,40 +27,35 @@ void Aggregation::clear() {
   slotOf_.clear();
   slots_ = 0;
   numbers_.clear();
-  known_.clear();
   recorded_.clear();
 }
 
 const MeasureNumber& Aggregation::numberOf(std::size_t column, uint32_t id) {
   const std::size_t slot = static_cast<std::size_t>(slotOf_[column]);
   std::vector<MeasureNumber>& numbers = numbers_[slot];
-  std::vector<char>& known = known_[slot];
   if (id >= numbers.size()) {
     const std::size_t count = rows_->column(column).size();
-    chargeMemory((count - numbers.size()) * (sizeof(MeasureNumber) + 1));
+    chargeMemory((count - numbers.size()) * sizeof(MeasureNumber));
     numbers.resize(count);
-    known.resize(count, 0);
   }
-  if (!known[id]) {
+  MeasureNumber& number = numbers[id];
+  if (!number.read()) {
     scratch_.assign(rows_->text(column, id));  // NUL-terminated for the readers
-    numbers[id] = readMeasureNumber(scratch_);
-    known[id] = 1;
+    number = readMeasureNumber(scratch_);
   }
-  return numbers[id];
+  return number;
 }
 
-AggregateState Aggregation::stateOf(std::size_t row, std::size_t column) {
-  if (column >= slotOf_.size() || slotOf_[column] < 0) return AggregateState();
-  const std::size_t slot = static_cast<std::size_t>(slotOf_[column]);
+void Aggregation::addTo(AggregateState& state, std::size_t row, std::size_t column) {
+  if (column >= slotOf_.size() || slotOf_[column] < 0) return;
   if (row >= firstTotalRow_) {
-    const std::size_t at = (row - firstTotalRow_) * slots_ + slot;
-    return at < recorded_.size() ? recorded_[at] : AggregateState();
+    const std::size_t at = (row - firstTotalRow_) * slots_ + static_cast<std::size_t>(slotOf_[column]);
+    if (at < recorded_.size()) state.merge(recorded_[at]);
+    return;
   }
-  AggregateState state;
-  if (column >= rows_->rowLength(row)) return state;
+  if (column >= rows_->rowLength(row)) return;  // a full row always reaches it
   const uint32_t id = rows_->rowIds(row)[column];
   state.add(id, numberOf(column, id));
-  return state;
 }
 
 void Aggregation::record(std::size_t row, std::size_t column, const AggregateState& state) {

@@ -36,7 +36,13 @@ class Aggregation {
 
   // The state of row `row` in measure column `column`: recorded for a total
   // row, else the row's own text as one row.
-  AggregateState stateOf(std::size_t row, std::size_t column);
+  AggregateState stateOf(std::size_t row, std::size_t column) {
+    AggregateState state;
+    addTo(state, row, column);
+    return state;
+  }
+  // Adds to `state` the rows that stateOf(row, column) stands for.
+  void addTo(AggregateState& state, std::size_t row, std::size_t column);
   // Records the state of total row `row`, the next one to be appended, in
   // measure column `column`.
   void record(std::size_t row, std::size_t column, const AggregateState& state);
@@ -53,7 +59,6 @@ class Aggregation {
   std::size_t slots_ = 0;
   // Per measure column and text number: the text read as a number.
   std::vector<std::vector<MeasureNumber>> numbers_;
-  std::vector<std::vector<char>> known_;
   std::vector<AggregateState> recorded_;  // per total row and measure column
   std::string scratch_;
 };

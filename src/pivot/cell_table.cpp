@@ -191,18 +191,12 @@ void CellTable::assign(std::size_t row, std::size_t measure) {
 
 void CellTable::aggregate(uint32_t cell, std::size_t row, std::size_t measure, bool fresh) {
   const std::vector<std::size_t>& own = layout_.measures[measure].own;
-  const AggregateState state = own.empty() ? AggregateState() : aggregation_->stateOf(row, own[0]);
   const bool total = aggregation_->isTotalRow(row);
-  if (fresh) {
-    aggregates_.push_back(CellAggregate{state, total});
-    return;
-  }
+  if (fresh) aggregates_.push_back(CellAggregate{AggregateState(), total});
   CellAggregate& held = aggregates_[cell];
-  if (total && !held.fromTotals) {
-    held = CellAggregate{state, true};
-  } else if (total == held.fromTotals) {
-    held.state.merge(state);
-  }
+  if (total && !held.fromTotals) held = CellAggregate{AggregateState(), true};
+  if (total != held.fromTotals || own.empty()) return;
+  aggregation_->addTo(held.state, row, own[0]);
 }
 
 void CellTable::finishAggregates() {

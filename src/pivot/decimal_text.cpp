@@ -50,16 +50,20 @@ namespace {
 // Reads a plain decimal text exactly as strtod does: its digits divided by
 // a power of ten in one correctly rounded division.
 bool readPlainDecimal(const char* p, double& value) {
-  static const double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   PlainDecimal number;
   if (!parsePlainDecimal(p, number)) return false;
-  value = static_cast<double>(number.digits) / kPowers[number.decimals];
-  if (number.negative) value = -value;
+  value = plainDecimalValue(number);
   return true;
 }
 
 }  // namespace
+
+double plainDecimalValue(const PlainDecimal& number) {
+  static const double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const double value = static_cast<double>(number.digits) / kPowers[number.decimals];
+  return number.negative ? -value : value;
+}
 
 bool microUnits(double x, int64_t& n) {
   if (!(std::fabs(x) < 4.5e9)) return false;  // |x * 10^6| stays below 2^52

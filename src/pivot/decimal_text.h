@@ -45,6 +45,10 @@ struct PlainDecimal {
 // and nan.
 bool parsePlainDecimal(const char* p, PlainDecimal& number);
 
+// The number a plain decimal text reads as: its digits divided by a power
+// of ten in one correctly rounded division, as strtod reads it.
+double plainDecimalValue(const PlainDecimal& number);
+
 // For |x| < 4.5e9: sets `n` to x * 10^6 rounded to the nearest integer,
 // ties to even, exactly as printf rounds the binary value of x to six
 // decimals, and returns true. False for larger magnitudes, inf and nan.

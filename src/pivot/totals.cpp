@@ -153,10 +153,13 @@ struct PassRows {
   double valueAt(std::size_t i, std::size_t m) const {
     return measureValues[m].value(table.rowIds(dataRows[i])[measureColumns[m]]);
   }
-  // The aggregate state of group `g` of `level` in measure `m`.
-  AggregateState stateAt(const Level& level, std::size_t g, std::size_t m) const {
-    if (level.single) return aggregation->stateOf(dataRows[g], measureColumns[m]);
-    return level.states[g * measureColumns.size() + m];
+  // Adds to `state` the rows of group `g` of `level` in measure `m`.
+  void addState(AggregateState& state, const Level& level, std::size_t g, std::size_t m) const {
+    if (level.single) {
+      aggregation->addTo(state, dataRows[g], measureColumns[m]);
+    } else {
+      state.merge(level.states[g * measureColumns.size() + m]);
+    }
   }
   // The position of `column` (a key column) in keyColumns.
   std::size_t positionOf(std::size_t column) const {
@@ -224,7 +227,7 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
       h += keyTerm(p, j < length ? ids[j] : kAbsent);
     }
     rowsLevel.hash.push_back(h);
-    for (std::size_t m = 0; exact && m < measures; ++m) {
+    for (std::size_t m = 0; exact && aggregation == nullptr && m < measures; ++m) {
       int64_t n = 0;
       if (!measureValues[m].micros(ids[measureColumns[m]], n)) {
         exact = false;
@@ -235,7 +238,10 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
       micros.push_back(n);
     }
   }
-  if (!exact) {
+  if (aggregation != nullptr) {
+    // The aggregates hold their own sums, in any order: the steps go by group.
+    std::vector<int64_t>().swap(micros);
+  } else if (!exact) {
     std::vector<int64_t>().swap(micros);
     for (MeasureValues& values : measureValues) values.readValues();
   }
@@ -335,18 +341,21 @@ Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key)
   next.firstRow = key.keyRow;
   next.hash = key.hash;
   next.rowCount.assign(key.keyRow.size(), 0);
-  next.micros.assign(key.keyRow.size() * measures, 0);
-  if (rows.aggregation != nullptr) next.states.assign(key.keyRow.size() * measures, AggregateState());
+  if (rows.aggregation != nullptr) {
+    next.states.assign(key.keyRow.size() * measures, AggregateState());
+  } else {
+    next.micros.assign(key.keyRow.size() * measures, 0);
+  }
   for (std::size_t g = 0; g < level.size(); ++g) {
     const uint32_t k = key.parent[g];
     if (k == kNoGroup) continue;
     next.rowCount[k] += level.count(g);
+    if (rows.aggregation != nullptr) {
+      for (std::size_t m = 0; m < measures; ++m) rows.addState(next.states[k * measures + m], level, g, m);
+      continue;
+    }
     for (std::size_t m = 0; m < measures; ++m) {
       next.micros[k * measures + m] += level.micros[g * measures + m];
-    }
-    if (rows.aggregation == nullptr) continue;
-    for (std::size_t m = 0; m < measures; ++m) {
-      next.states[k * measures + m].merge(rows.stateAt(level, g, m));
     }
   }
   return next;
@@ -390,23 +399,24 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
       next.firstRow.push_back(static_cast<uint32_t>(i));
       next.hash.push_back(key.hash[k]);
       next.rowCount.push_back(1);
-      if (rows.exact) {
+      if (rows.aggregation != nullptr) {
+        for (std::size_t m = 0; m < measures; ++m) {
+          next.states.emplace_back();
+          rows.addState(next.states.back(), rows.rowsLevel, i, m);
+        }
+      } else if (rows.exact) {
         const auto first = rows.rowsLevel.micros.begin() + static_cast<std::ptrdiff_t>(i * measures);
         next.micros.insert(next.micros.end(), first, first + static_cast<std::ptrdiff_t>(measures));
       } else {
         for (std::size_t m = 0; m < measures; ++m) next.total.push_back(rows.valueAt(i, m));
         next.sum.resize(next.total.size());
       }
-      if (rows.aggregation != nullptr) {
-        for (std::size_t m = 0; m < measures; ++m) next.states.push_back(rows.stateAt(rows.rowsLevel, i, m));
-      }
       continue;
     }
     ++next.rowCount[g];
     if (rows.aggregation != nullptr) {
-      for (std::size_t m = 0; m < measures; ++m) {
-        next.states[g * measures + m].merge(rows.stateAt(rows.rowsLevel, i, m));
-      }
+      for (std::size_t m = 0; m < measures; ++m) rows.addState(next.states[g * measures + m], rows.rowsLevel, i, m);
+      continue;
     }
     for (std::size_t m = 0; m < measures; ++m) {
       const std::size_t at = g * measures + m;
@@ -479,7 +489,7 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
   Level level;
   const Level* current = &rows.rowsLevel;
   std::vector<uint32_t> rowGroup;
-  if (!rows.exact || header[columns[0]] == kTotalLabel) {
+  if ((!rows.exact && rows.aggregation == nullptr) || header[columns[0]] == kTotalLabel) {
     rowGroup.resize(rows.dataRows.size());
     for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
   }
@@ -487,7 +497,7 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
     labelled[c] = 1;
     headerLabelled = headerLabelled && header[c] == kTotalLabel;
     const KeyGroups key = mergeGroups(rows, *current, c, labelled);
-    if (rows.exact && !headerLabelled) {
+    if ((rows.exact || rows.aggregation != nullptr) && !headerLabelled) {
       level = sumByGroup(rows, *current, key);
     } else {
       level = sumByRow(rows, key, labelled, headerLabelled, rowGroup);

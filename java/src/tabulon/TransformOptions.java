@@ -69,6 +69,35 @@ public final class TransformOptions {
     }
   }
 
+  /** How the rows that fall on one cell are combined, in the cells and in every total. */
+  public enum Aggregate {
+    /** The sum of the rows' values. */
+    SUM("Sum"),
+    /** The number of rows, empty values included. */
+    COUNT("Count"),
+    /** The smallest value. */
+    MIN("Min"),
+    /** The largest value. */
+    MAX("Max"),
+    /** The mean of the rows' values. */
+    AVG("Avg");
+
+    private final String word;
+
+    Aggregate(String word) {
+      this.word = word;
+    }
+
+    /**
+     * The option word.
+     *
+     * @return the word of the option text, such as "Sum"
+     */
+    public String word() {
+      return word;
+    }
+  }
+
   private final String text;
 
   private TransformOptions(String text) {
@@ -112,6 +141,7 @@ public final class TransformOptions {
     private String separator;
     private String gridFrame;
     private long memoryLimit = -1;
+    private Aggregate aggregate;
 
     private Builder() {}
 
@@ -227,6 +257,19 @@ public final class TransformOptions {
     }
 
     /**
+     * Combines the rows that fall on one cell: each cell and each total shows this aggregate of
+     * its rows (empty values left out, except by {@link Aggregate#COUNT}). Without it a cell shows
+     * its last row's value and the totals sum.
+     *
+     * @param aggregate the aggregate
+     * @return this builder
+     */
+    public Builder aggregate(Aggregate aggregate) {
+      this.aggregate = Objects.requireNonNull(aggregate, "aggregate");
+      return this;
+    }
+
+    /**
      * Checks the options and writes the option text.
      *
      * @return the options
@@ -243,6 +286,7 @@ public final class TransformOptions {
       if (sortRows) pair(text, "RowColSort", "RowSort");
       if (separator != null) pair(text, "Separate", separator);
       if (memoryLimit > 0) pair(text, "MemoryLimit", Long.toString(memoryLimit));
+      if (aggregate != null) pair(text, "Aggregate", aggregate.word());
       if (gridFrame != null) pair(text, "GridFrame", gridFrame);
       return new TransformOptions(text.toString());
     }

@@ -42,7 +42,10 @@ class TransformOptionsTest {
             () -> b().memoryLimit(1L << 30).separator("||").build()),
         valid("Measures=Sales&GridFrame=" + layout,
             () -> b().gridFrame(layout).measures("Sales").build()),
-        valid("Measures=x", () -> b().measures("a").measures("x").build()));
+        valid("Measures=x", () -> b().measures("a").measures("x").build()),
+        valid("Measures=Sales&Aggregate=Avg&GridFrame=" + layout,
+            () -> b().gridFrame(layout).aggregate(TransformOptions.Aggregate.AVG).measures("Sales")
+                .build()));
   }
 
   @ParameterizedTest
