@@ -137,6 +137,7 @@ int run(const std::string& options, const char* path, Output output, InputFormat
   // memory limit (option MemoryLimit).
   tabulon::MemoryBudget budget(tabulon::requestMemoryLimit(options));
   tabulon::RowTable rows;
+  tabulon::setValueColumns(rows, options);
   if (format == InputFormat::kCsv) {
     // A CSV reader needs the whole text to name the line of an error.
     std::string text;

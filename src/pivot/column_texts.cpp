@@ -29,6 +29,7 @@ void ColumnTexts::buildIndex() {
 }
 
 uint32_t ColumnTexts::intern(std::string_view text, uint64_t hash) {
+  if (everyText_) return add(text);
   if (last_ != kNoText && this->text(last_) == text) return last_;
   uint32_t id;
   if (size() <= kLinearTexts) {
@@ -48,7 +49,7 @@ uint32_t ColumnTexts::intern(std::string_view text, uint64_t hash) {
 }
 
 uint32_t ColumnTexts::find(std::string_view text) const {
-  if (size() <= kLinearTexts) return findLinear(text);
+  if (size() <= kLinearTexts || everyText_) return findLinear(text);
   return index_.find(hashBytes(text), [&](uint32_t found) { return this->text(found) == text; });
 }
 

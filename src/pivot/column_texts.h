@@ -3,6 +3,10 @@
 // end to end in one block and a hash table finds a text's number, so a
 // repeated text costs only its number. Small columns are searched linearly
 // and hold no table.
+//
+// A column whose texts are only ever read back, never compared (the values
+// of a measure), may store every text as a new one instead: no lookup and
+// no table, each text its own number.
 #ifndef TABULON_PIVOT_COLUMN_TEXTS_H_
 #define TABULON_PIVOT_COLUMN_TEXTS_H_
 
@@ -31,6 +35,12 @@ class ColumnTexts {
   void prefetch(uint64_t hash) const { index_.prefetch(hash); }
   // The number of `text`, or kNoText.
   uint32_t find(std::string_view text) const;
+  // From now on every text is stored as a new one, never looked up. Only
+  // while the column is empty.
+  void storeEveryText() {
+    if (size() == 0) everyText_ = true;
+  }
+  bool storesEveryText() const { return everyText_; }
   // The longest text's length.
   std::size_t longest() const { return longest_; }
 
@@ -46,6 +56,7 @@ class ColumnTexts {
   OpenTable index_;             // built from kLinearTexts + 1 texts on
   uint32_t last_ = kNoText;     // the latest text interned: input repeats
   std::size_t longest_ = 0;
+  bool everyText_ = false;
 };
 
 }  // namespace tabulon

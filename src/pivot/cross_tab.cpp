@@ -93,7 +93,16 @@ void CrossTab::parseText(std::string_view text) {
 }
 
 void CrossTab::transform(std::string_view input, std::string_view measures) {
-  if (input != kConvertedMarker) parseText(input);
+  if (input != kConvertedMarker) {
+    // The measure columns keep their values per row, unlooked-up.
+    std::vector<std::string> names;
+    split(measures, ",", names);
+    rows.clear();
+    rows.setValueColumns(std::move(names));
+    TextTableReader reader(rows);
+    reader.feed(input);
+    reader.finish();
+  }
   transformRows(measures);
 }
 

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "pivot/dim_node.h"
+
 namespace tabulon {
 
 RowRef::operator Row() const {
@@ -20,7 +22,7 @@ bool operator==(const RowRef& a, const RowRef& b) {
     const uint32_t* x = a.table().rowIds(a.index());
     const uint32_t* y = b.table().rowIds(b.index());
     for (std::size_t j = 0; j < n; ++j) {
-      if (x[j] != y[j]) return false;
+      if (x[j] != y[j] && !a.table().sameText(j, x[j], y[j])) return false;
     }
     return true;
   }
@@ -73,7 +75,18 @@ uint32_t RowTable::intern(std::size_t j, std::string_view text) {
   return columnAt(j).intern(text);
 }
 
+void RowTable::markValueColumns(const std::string_view* cells, std::size_t count) {
+  if (count > columns_.size()) columns_.resize(count);
+  for (std::size_t j = 0; j < count; ++j) {
+    const std::string_view name = DimNode::cutName(cells[j]);
+    for (const std::string& value : valueNames_) {
+      if (DimNode::cutName(value) == name) columns_[j].storeEveryText();
+    }
+  }
+}
+
 void RowTable::appendRow(const std::string_view* cells, std::size_t count) {
+  if (ends_.empty() && !valueNames_.empty()) markValueColumns(cells, count);
   if (count > columns_.size()) columns_.resize(count);
   ids_.reserve(ids_.size() + count);
   for (std::size_t j = 0; j < count; ++j) ids_.push_back(intern(j, cells[j]));
@@ -82,6 +95,7 @@ void RowTable::appendRow(const std::string_view* cells, std::size_t count) {
 
 void RowTable::appendRows(const std::string_view* cells, const std::size_t* lengths,
                           std::size_t rowCount) {
+  if (ends_.empty() && !valueNames_.empty() && rowCount > 0) markValueColumns(cells, lengths[0]);
   std::size_t total = 0;
   std::size_t widest = 0;
   for (std::size_t r = 0; r < rowCount; ++r) {
@@ -99,6 +113,17 @@ void RowTable::appendRows(const std::string_view* cells, const std::size_t* leng
   std::vector<std::size_t> at;
   std::vector<uint64_t> hashes;
   for (std::size_t j = 0; j < widest; ++j) {
+    ColumnTexts& column = columns_[j];
+    uint32_t* ids = ids_.data() + base;
+    if (column.storesEveryText()) {
+      for (std::size_t r = 0; r < rowCount; ++r) {
+        if (lengths[r] <= j) continue;
+        const std::string_view text = cells[starts[r] + j];
+        if (text.size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
+        ids[starts[r] + j] = column.intern(text, 0);
+      }
+      continue;
+    }
     at.clear();
     hashes.clear();
     for (std::size_t r = 0; r < rowCount; ++r) {
@@ -108,8 +133,6 @@ void RowTable::appendRows(const std::string_view* cells, const std::size_t* leng
       at.push_back(starts[r] + j);
       hashes.push_back(hashBytes(text));
     }
-    ColumnTexts& column = columns_[j];
-    uint32_t* ids = ids_.data() + base;
     for (std::size_t k = 0; k < at.size(); ++k) {
       if (k + kAhead < at.size()) column.prefetch(hashes[k + kAhead]);
       ids[at[k]] = column.intern(cells[at[k]], hashes[k]);

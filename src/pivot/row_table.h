@@ -134,6 +134,17 @@ class RowTable {
   RowRef operator[](std::size_t r) const { return RowRef(this, r); }
   RowRef back() const { return RowRef(this, size() - 1); }
 
+  // The columns whose first text, the header, cut to 49 bytes as member
+  // names are, equals one of `names` (cut likewise) store every text of
+  // theirs as a new one (ColumnTexts::storeEveryText): the measure columns,
+  // whose values are read, never grouped. Rows compare the same either way.
+  // Takes effect only when set before the first row.
+  void setValueColumns(std::vector<std::string> names) { valueNames_ = std::move(names); }
+  // True when texts `a` and `b` of column `j` are equal.
+  bool sameText(std::size_t j, uint32_t a, uint32_t b) const {
+    return a == b || (columns_[j].storesEveryText() && text(j, a) == text(j, b));
+  }
+
   // Appends one row of `count` texts.
   void appendRow(const std::string_view* cells, std::size_t count);
   // Appends `rowCount` rows, row r of `lengths[r]` texts, their texts end to
@@ -204,12 +215,16 @@ class RowTable {
     columns_.swap(other.columns_);
     ids_.swap(other.ids_);
     ends_.swap(other.ends_);
+    valueNames_.swap(other.valueNames_);
   }
   ColumnTexts& columnAt(std::size_t j);
+  // Marks the value columns of the header `cells` (see setValueColumns).
+  void markValueColumns(const std::string_view* cells, std::size_t count);
 
   std::vector<ColumnTexts> columns_;
   PodBuffer<uint32_t> ids_;     // every row's text numbers, end to end
   PodBuffer<uint64_t> ends_;    // per row: the end of its numbers in ids_
+  std::vector<std::string> valueNames_;
   mutable RowTableObserver* observer_ = nullptr;
 };
 

@@ -74,8 +74,10 @@ class MeasureValues {
     return known != kInexact;
   }
 
-  // Reads every text of the column as a number, for value().
+  // Reads every text of the column as a number, for value(), in place of
+  // the millionths, which are let go.
   void readValues() {
+    std::vector<int64_t>().swap(micros_);
     const uint32_t count = table_->column(column_).size();
     values_.resize(count);
     for (uint32_t id = 0; id < count; ++id) values_[id] = readNumber(textOf(id));
@@ -370,7 +372,7 @@ bool copiesHeader(const PassRows& rows, std::size_t i, const std::vector<char>& 
   const uint32_t* row = table.rowIds(r);
   const uint32_t* header = table.rowIds(0);
   for (std::size_t j = 0; j < rows.width; ++j) {
-    if (!labelled[j] && row[j] != header[j]) return false;
+    if (!labelled[j] && !table.sameText(j, row[j], header[j])) return false;
   }
   return true;
 }

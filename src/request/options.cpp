@@ -73,6 +73,12 @@ std::uint64_t requestMemoryLimit(std::string_view text) {
   return defaultMemoryLimit();
 }
 
+void setValueColumns(RowTable& rows, std::string_view text) {
+  std::vector<std::string> names;
+  split(optionValue(text, "Measures"), ",", names);
+  rows.setValueColumns(std::move(names));
+}
+
 void applyOptions(const RequestOptions& options, CrossTab& tab) {
   tab.setSumOption(options.sumOption);
   tab.setSumPos(options.sumPos);

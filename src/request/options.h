@@ -55,6 +55,11 @@ std::optional<std::uint64_t> parseMemoryLimit(std::string_view value);
 // value when well-formed, otherwise defaultMemoryLimit().
 std::uint64_t requestMemoryLimit(std::string_view text);
 
+// Tells `rows`, before it is filled, which columns the Measures of option
+// text `text` name, so that their values are stored without lookups
+// (RowTable::setValueColumns).
+void setValueColumns(RowTable& rows, std::string_view text);
+
 // A GridFrame value is applied only when it is longer than this many bytes,
 // so that a placeholder such as "[]" leaves the automatic layout.
 inline constexpr std::size_t kMinGridFrameBytes = 10;
