@@ -74,6 +74,9 @@ class MeasureValues {
     return known != kInexact;
   }
 
+  // Lets go of the millionths read so far.
+  void release() { std::vector<int64_t>().swap(micros_); }
+
   // Reads every text of the column as a number, for value(), in place of
   // the millionths, which are let go.
   void readValues() {
@@ -123,6 +126,11 @@ struct Level {
   std::vector<int64_t> micros;
   std::vector<double> total;
   std::vector<double> sum;
+  // Lists of whole millionths whose sums may pass kExactMicros: per group
+  // and measure the sum of the magnitudes of its values (at most 2^64 - 1).
+  // A group within kExactMicros keeps its sum in `micros`; the others keep
+  // the running total in `total` and `sum`, added row by row.
+  std::vector<uint64_t> magnitude;
   // Per group and measure, when the request aggregates: the rows' state.
   std::vector<AggregateState> states;
 };
@@ -137,7 +145,10 @@ struct Level {
 //
 // When the list's sums stay exact (kExactMicros), they are kept in integers
 // and the order of the additions no longer matters: each step then sums the
-// groups of the step before instead of the rows.
+// groups of the step before instead of the rows. When every text is a whole
+// number of millionths but the sums may pass the bound (`wholeTexts`), the
+// steps still go by group, and only the groups past the bound are added up
+// row by row afterwards.
 struct PassRows {
   PassRows(const CrossTab& tab, const RowTable& table, std::size_t first, std::size_t last,
            Aggregation* aggregation = nullptr);
@@ -153,7 +164,18 @@ struct PassRows {
   }
   // The number read from data row `i`'s text of measure `m`.
   double valueAt(std::size_t i, std::size_t m) const {
+    // A whole number of millionths reads as its millionths divided once.
+    if (wholeTexts) return static_cast<double>(rowsLevel.micros[i * measureColumns.size() + m]) / 1e6;
     return measureValues[m].value(table.rowIds(dataRows[i])[measureColumns[m]]);
+  }
+  // True for sums that go by group but need their magnitudes watched.
+  bool watchesMagnitudes() const { return wholeTexts && !exact && aggregation == nullptr; }
+  // The magnitude of group `g` of `level` in measure `m`.
+  uint64_t magnitudeAt(const Level& level, std::size_t g, std::size_t m) const {
+    const std::size_t at = g * measureColumns.size() + m;
+    if (!level.single) return level.magnitude[at];
+    const int64_t n = level.micros[at];
+    return static_cast<uint64_t>(n < 0 ? -n : n);
   }
   // Adds to `state` the rows of group `g` of `level` in measure `m`.
   void addState(AggregateState& state, const Level& level, std::size_t g, std::size_t m) const {
@@ -186,6 +208,7 @@ struct PassRows {
   // key hashes and, when exact, their values in millionths.
   Level rowsLevel;
   bool exact = true;
+  bool wholeTexts = true;  // every text a whole number of millionths
   // Set when the request aggregates: the total rows then carry the
   // aggregate of their rows, and record its state there.
   Aggregation* aggregation = nullptr;
@@ -229,13 +252,13 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
       h += keyTerm(p, j < length ? ids[j] : kAbsent);
     }
     rowsLevel.hash.push_back(h);
-    for (std::size_t m = 0; exact && aggregation == nullptr && m < measures; ++m) {
+    for (std::size_t m = 0; wholeTexts && aggregation == nullptr && m < measures; ++m) {
       int64_t n = 0;
       if (!measureValues[m].micros(ids[measureColumns[m]], n)) {
-        exact = false;
+        wholeTexts = false;
         break;
       }
-      magnitude[m] += static_cast<uint64_t>(n < 0 ? -n : n);
+      magnitude[m] += static_cast<uint64_t>(n < 0 ? -n : n);  // past the bound it stays past
       if (magnitude[m] > kExactMicros) exact = false;
       micros.push_back(n);
     }
@@ -243,9 +266,12 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
   if (aggregation != nullptr) {
     // The aggregates hold their own sums, in any order: the steps go by group.
     std::vector<int64_t>().swap(micros);
-  } else if (!exact) {
+  } else if (!wholeTexts) {
+    exact = false;
     std::vector<int64_t>().swap(micros);
     for (MeasureValues& values : measureValues) values.readValues();
+  } else {
+    for (MeasureValues& values : measureValues) values.release();
   }
   rowsLevel.single = true;
   totalIds.resize(keys);
@@ -343,10 +369,12 @@ Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key)
   next.firstRow = key.keyRow;
   next.hash = key.hash;
   next.rowCount.assign(key.keyRow.size(), 0);
+  const bool watch = rows.watchesMagnitudes();
   if (rows.aggregation != nullptr) {
     next.states.assign(key.keyRow.size() * measures, AggregateState());
   } else {
     next.micros.assign(key.keyRow.size() * measures, 0);
+    if (watch) next.magnitude.assign(key.keyRow.size() * measures, 0);
   }
   for (std::size_t g = 0; g < level.size(); ++g) {
     const uint32_t k = key.parent[g];
@@ -359,8 +387,58 @@ Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key)
     for (std::size_t m = 0; m < measures; ++m) {
       next.micros[k * measures + m] += level.micros[g * measures + m];
     }
+    if (!watch) continue;
+    for (std::size_t m = 0; m < measures; ++m) {
+      uint64_t& sum = next.magnitude[k * measures + m];
+      if (__builtin_add_overflow(sum, rows.magnitudeAt(level, g, m), &sum)) sum = UINT64_MAX;
+    }
   }
   return next;
+}
+
+// True when group `g` of `level` (from sumByGroup or sumByRow) keeps its
+// sums in millionths.
+bool sumsInMicros(const PassRows& rows, const Level& level, std::size_t g) {
+  if (rows.exact) return true;
+  if (!rows.watchesMagnitudes()) return false;
+  const std::size_t measures = rows.measureColumns.size();
+  for (std::size_t m = 0; m < measures; ++m) {
+    if (level.magnitude[g * measures + m] > kExactMicros) return false;
+  }
+  return true;
+}
+
+// For a list whose magnitudes are watched: moves `rowGroup` on to the
+// groups of `level` (whose parents in the step before are `key`) and adds
+// up, row by row in row order as addToTotal adds, the groups that passed
+// kExactMicros.
+void sumLargeGroups(const PassRows& rows, const KeyGroups& key, Level& level,
+                    std::vector<uint32_t>& rowGroup) {
+  const std::size_t measures = rows.measureColumns.size();
+  std::vector<char> large(level.size(), 0);
+  bool any = false;
+  for (std::size_t g = 0; g < level.size(); ++g) any |= large[g] = !sumsInMicros(rows, level, g);
+  for (uint32_t& g : rowGroup) {
+    if (g != kNoGroup) g = key.parent[g];
+  }
+  if (!any) return;
+  level.total.assign(level.size() * measures, 0);
+  level.sum.assign(level.size() * measures, 0);
+  std::vector<char> started(level.size(), 0);
+  for (std::size_t i = 0; i < rowGroup.size(); ++i) {
+    const uint32_t g = rowGroup[i];
+    if (g == kNoGroup || !large[g]) continue;
+    for (std::size_t m = 0; m < measures; ++m) {
+      const std::size_t at = g * measures + m;
+      if (!started[g]) {
+        level.total[at] = rows.valueAt(i, m);
+        continue;
+      }
+      level.sum[at] = level.total[at] + rows.valueAt(i, m);
+      level.total[at] = readBack(level.sum[at]);
+    }
+    started[g] = 1;
+  }
 }
 
 // True when data row `i`, with the label in the `labelled` columns, equals
@@ -412,6 +490,12 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
       } else {
         for (std::size_t m = 0; m < measures; ++m) next.total.push_back(rows.valueAt(i, m));
         next.sum.resize(next.total.size());
+        if (rows.watchesMagnitudes()) {
+          for (std::size_t m = 0; m < measures; ++m) {
+            next.micros.push_back(rows.rowsLevel.micros[i * measures + m]);
+            next.magnitude.push_back(rows.magnitudeAt(rows.rowsLevel, i, m));
+          }
+        }
       }
       continue;
     }
@@ -427,6 +511,10 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
       } else {
         next.sum[at] = next.total[at] + rows.valueAt(i, m);
         next.total[at] = readBack(next.sum[at]);
+        if (!rows.watchesMagnitudes()) continue;
+        next.micros[at] += rows.rowsLevel.micros[i * measures + m];
+        uint64_t& sum = next.magnitude[at];
+        if (__builtin_add_overflow(sum, rows.magnitudeAt(rows.rowsLevel, i, m), &sum)) sum = UINT64_MAX;
       }
     }
   }
@@ -463,8 +551,9 @@ void appendGroupRows(const PassRows& rows, const Level& level, const std::vector
         rows.aggregation->record(out.size(), rows.measureColumns[m], state);
       }
     } else if (level.count(g) >= 2) {
+      const bool inMicros = sumsInMicros(rows, level, g);
       for (std::size_t m = 0; m < measures; ++m) {
-        if (rows.exact) {
+        if (inMicros) {
           writeMicroUnits(level.micros[g * measures + m], text);
         } else {
           writeNumber(level.sum[g * measures + m], text);
@@ -492,6 +581,7 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
   const Level* current = &rows.rowsLevel;
   std::vector<uint32_t> rowGroup;
   if ((!rows.exact && rows.aggregation == nullptr) || header[columns[0]] == kTotalLabel) {
+    // (also for watched magnitudes: large groups go row by row)
     rowGroup.resize(rows.dataRows.size());
     for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
   }
@@ -501,6 +591,9 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
     const KeyGroups key = mergeGroups(rows, *current, c, labelled);
     if ((rows.exact || rows.aggregation != nullptr) && !headerLabelled) {
       level = sumByGroup(rows, *current, key);
+    } else if (rows.watchesMagnitudes() && !headerLabelled) {
+      level = sumByGroup(rows, *current, key);
+      sumLargeGroups(rows, key, level, rowGroup);
     } else {
       level = sumByRow(rows, key, labelled, headerLabelled, rowGroup);
     }
