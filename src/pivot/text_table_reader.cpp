@@ -1,5 +1,9 @@
 #include "pivot/text_table_reader.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tabulon {
 
 namespace {
@@ -28,6 +32,25 @@ std::size_t splitViews(std::string_view text, std::string_view delimiter,
   return items.size();
 }
 
+// The first byte of [p, end) that is a "\n" or `delimiter`; `end` when
+// there is none. Sixteen bytes are compared at a time where SSE2 is at hand.
+const char* nextBreak(const char* p, const char* end, char delimiter) {
+#if defined(__SSE2__)
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i separator = _mm_set1_epi8(delimiter);
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int hits = _mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, separator)));
+    if (hits != 0) return p + __builtin_ctz(static_cast<unsigned>(hits));
+  }
+#endif
+  for (; p < end; ++p) {
+    if (*p == '\n' || *p == delimiter) return p;
+  }
+  return end;
+}
+
 }  // namespace
 
 void TextTableReader::readLine(std::string_view line) {
@@ -48,21 +71,57 @@ void TextTableReader::flush() {
   lengths_.clear();
 }
 
+void TextTableReader::readLines(std::string_view text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  char delimiter = delimiter_[0];
+  while (p < end) {
+    const char* const lineStart = p;
+    const std::size_t first = cells_.size();
+    const char* fieldStart = p;
+    const char* hit = nextBreak(fieldStart, end, delimiter);
+    for (; *hit == delimiter; hit = nextBreak(fieldStart, end, delimiter)) {
+      cells_.emplace_back(fieldStart, static_cast<std::size_t>(hit - fieldStart));
+      fieldStart = hit + 1;
+    }
+    p = hit + 1;  // past the line's "\n"
+    const std::size_t lineSize = static_cast<std::size_t>(hit - lineStart);
+    if (lineSize == 0) continue;
+    std::string_view last(fieldStart, static_cast<std::size_t>(hit - fieldStart));
+    const std::size_t count = cells_.size() - first + 1;
+    if (count < 2 && lineSize > 10) {
+      // A line without a delimiter may switch to commas.
+      cells_.resize(first);
+      readLine(std::string_view(lineStart, lineSize));
+      delimiter = delimiter_[0];
+      continue;
+    }
+    const std::size_t carriageReturn = last.find('\r');
+    if (carriageReturn != std::string_view::npos) last = last.substr(0, carriageReturn);
+    cells_.push_back(last);
+    lengths_.push_back(count);
+    if (cells_.size() >= kBatchCells) flush();
+  }
+}
+
 void TextTableReader::feed(std::string_view piece) {
   std::size_t start = 0;
-  for (;;) {
-    const std::size_t lineEnd = piece.find('\n', start);
-    if (lineEnd == std::string_view::npos) break;
-    const std::string_view rest = piece.substr(start, lineEnd - start);
-    if (pending_.empty()) {
-      readLine(rest);
-    } else {
-      pending_.append(rest);
-      readLine(pending_);
-      flush();  // its texts lie in pending_
-      pending_.clear();
+  if (!pending_.empty()) {
+    const std::size_t lineEnd = piece.find('\n');
+    if (lineEnd == std::string_view::npos) {
+      pending_.append(piece);
+      return;
     }
+    pending_.append(piece.substr(0, lineEnd));
+    readLine(pending_);
+    flush();  // its texts lie in pending_
+    pending_.clear();
     start = lineEnd + 1;
+  }
+  const std::size_t lastEnd = piece.rfind('\n');
+  if (lastEnd != std::string_view::npos && lastEnd >= start) {
+    readLines(piece.substr(start, lastEnd + 1 - start));
+    start = lastEnd + 1;
   }
   flush();  // the texts lie in `piece`
   pending_.append(piece.substr(start));

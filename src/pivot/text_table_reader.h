@@ -30,6 +30,8 @@ class TextTableReader {
 
  private:
   void readLine(std::string_view line);
+  // Reads the lines of `text`, each ended by "\n" (the last one too).
+  void readLines(std::string_view text);
   // Appends the rows read so far.
   void flush();
 
