@@ -304,16 +304,24 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
     if (j >= rows.width || !labelled[j]) compared.push_back(p);
   }
   const RowTable& store = rows.table;
-  auto sameKey = [&](uint32_t a, uint32_t b) {
-    const uint32_t ra = rows.dataRows[a], rb = rows.dataRows[b];
-    const std::size_t la = store.rowLength(ra), lb = store.rowLength(rb);
-    const uint32_t* x = store.rowIds(ra);
-    const uint32_t* y = store.rowIds(rb);
-    for (std::size_t p : compared) {
-      const std::size_t j = rows.keyColumns[p];
-      const uint32_t u = j < la ? x[j] : PassRows::kAbsent;
-      const uint32_t v = j < lb ? y[j] : PassRows::kAbsent;
-      if (u != v) return false;
+  // The compared key of each key group, end to end, so that comparing
+  // reads a small array instead of the first rows scattered in the store.
+  const std::size_t width = compared.size();
+  std::vector<uint32_t> groupKeys;
+  std::vector<uint32_t> candidate(width);
+  auto readKey = [&](uint32_t i) {
+    const uint32_t r = rows.dataRows[i];
+    const std::size_t length = store.rowLength(r);
+    const uint32_t* ids = store.rowIds(r);
+    for (std::size_t q = 0; q < width; ++q) {
+      const std::size_t j = rows.keyColumns[compared[q]];
+      candidate[q] = j < length ? ids[j] : PassRows::kAbsent;
+    }
+  };
+  auto sameKey = [&](std::size_t k) {
+    const uint32_t* held = groupKeys.data() + k * width;
+    for (std::size_t q = 0; q < width; ++q) {
+      if (held[q] != candidate[q]) return false;
     }
     return true;
   };
@@ -342,16 +350,17 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
     if (!keyHash(g, h)) continue;
     // Sorted input brings the members of a group together: try the key
     // group of the previous member before the table.
+    readKey(first);
     std::size_t k;
-    if (previous != kNoGroup && key.hash[previous] == h && sameKey(key.keyRow[previous], first)) {
+    if (previous != kNoGroup && key.hash[previous] == h && sameKey(previous)) {
       k = previous;
     } else {
-      k = table.findOrAdd(h, key.keyRow.size(),
-                          [&](std::size_t found) { return sameKey(key.keyRow[found], first); });
+      k = table.findOrAdd(h, key.keyRow.size(), [&](std::size_t found) { return sameKey(found); });
     }
     if (k == key.keyRow.size()) {
       key.keyRow.push_back(first);
       key.hash.push_back(h);
+      groupKeys.insert(groupKeys.end(), candidate.begin(), candidate.end());
     }
     key.parent[g] = static_cast<uint32_t>(k);
     previous = static_cast<uint32_t>(k);
