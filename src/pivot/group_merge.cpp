@@ -1,0 +1,84 @@
+#include "pivot/group_merge.h"
+
+namespace tabulon {
+namespace totals {
+
+// Merges the groups of `level` whose keys agree once `column` (kNoColumn
+// for none) holds the label too. `labelled` flags the columns that hold it,
+// `column` included. A group that already holds "合计" in `column` is a
+// total that came with the input: it drops out.
+KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t column,
+                      const std::vector<char>& labelled) {
+  // The key positions still compared: the key columns without the label.
+  std::vector<std::size_t> compared;
+  for (std::size_t p = 0; p < rows.keyColumns.size(); ++p) {
+    const std::size_t j = rows.keyColumns[p];
+    if (j >= rows.width || !labelled[j]) compared.push_back(p);
+  }
+  const RowTable& store = rows.table;
+  // The compared key of each key group, end to end, so that comparing
+  // reads a small array instead of the first rows scattered in the store.
+  const std::size_t width = compared.size();
+  std::vector<uint32_t> groupKeys;
+  std::vector<uint32_t> candidate(width);
+  auto readKey = [&](uint32_t i) {
+    const uint32_t r = rows.dataRows[i];
+    const std::size_t length = store.rowLength(r);
+    const uint32_t* ids = store.rowIds(r);
+    for (std::size_t q = 0; q < width; ++q) {
+      const std::size_t j = rows.keyColumns[compared[q]];
+      candidate[q] = j < length ? ids[j] : PassRows::kAbsent;
+    }
+  };
+  auto sameKey = [&](std::size_t k) {
+    const uint32_t* held = groupKeys.data() + k * width;
+    for (std::size_t q = 0; q < width; ++q) {
+      if (held[q] != candidate[q]) return false;
+    }
+    return true;
+  };
+  const std::size_t position = column == kNoColumn ? 0 : rows.positionOf(column);
+
+  KeyGroups key;
+  key.parent.assign(level.size(), kNoGroup);
+  GroupTable table;
+  // The hash of group g's key with the label in `column`; false when the
+  // group drops out.
+  auto keyHash = [&](std::size_t g, uint64_t& h) {
+    h = level.hash[g];
+    if (column == kNoColumn) return true;
+    const uint32_t id = rows.keyAt(level.first(g), position);
+    if (id == rows.totalIds[position]) return false;
+    h -= PassRows::keyTerm(position, id);
+    return true;
+  };
+  constexpr std::size_t kAhead = 8;  // slots fetched this many groups ahead
+  uint32_t previous = kNoGroup;
+  for (std::size_t g = 0; g < level.size(); ++g) {
+    uint64_t ahead = 0;
+    if (g + kAhead < level.size() && keyHash(g + kAhead, ahead)) table.prefetch(ahead);
+    const uint32_t first = level.first(g);
+    uint64_t h = 0;
+    if (!keyHash(g, h)) continue;
+    // Sorted input brings the members of a group together: try the key
+    // group of the previous member before the table.
+    readKey(first);
+    std::size_t k;
+    if (previous != kNoGroup && key.hash[previous] == h && sameKey(previous)) {
+      k = previous;
+    } else {
+      k = table.findOrAdd(h, key.keyRow.size(), [&](std::size_t found) { return sameKey(found); });
+    }
+    if (k == key.keyRow.size()) {
+      key.keyRow.push_back(first);
+      key.hash.push_back(h);
+      groupKeys.insert(groupKeys.end(), candidate.begin(), candidate.end());
+    }
+    key.parent[g] = static_cast<uint32_t>(k);
+    previous = static_cast<uint32_t>(k);
+  }
+  return key;
+}
+
+}  // namespace totals
+}  // namespace tabulon
