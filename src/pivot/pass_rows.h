@@ -185,6 +185,11 @@ struct PassRows {
   // The data rows as groups of one row each, where the steps start: their
   // key hashes and, when exact, their values in millionths.
   Level rowsLevel;
+  // The data rows grouped by their whole keys, for passes that share this
+  // list (made by the first that asks): the groups, and each row's group.
+  mutable Level leaves;
+  mutable std::vector<uint32_t> leafOfRow;
+  mutable bool leavesMade = false;
   bool exact = true;
   bool wholeTexts = true;  // every text a whole number of millionths
   // Set when the request aggregates: the total rows then carry the

@@ -254,7 +254,23 @@ void appendGroupRows(const PassRows& rows, const Level& level, const std::vector
 // in turn, the column is relabelled "合计" in every data row and the rows
 // are summed by group, so each step totals one level coarser than the one
 // before and its groups are unions of the groups before.
-void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& columns, RowTable& out) {
+// The leaf groups of `rows` (every key column compared), made once.
+const Level& leafGroups(const PassRows& rows) {
+  if (!rows.leavesMade) {
+    const std::vector<char> none(rows.width, 0);
+    const KeyGroups key = mergeGroups(rows, rows.rowsLevel, kNoColumn, none);
+    rows.leaves = sumByGroup(rows, rows.rowsLevel, key);
+    rows.leafOfRow = key.parent;
+    rows.leavesMade = true;
+  }
+  return rows.leaves;
+}
+
+// With `fromLeaves` (a list that several passes read) the steps start from
+// its leaf groups, made once, instead of from its rows, when they go by
+// group.
+void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& columns, RowTable& out,
+                    bool fromLeaves = false) {
   if (columns.empty()) return;
   const RowRef header = rows.table[0];
   std::vector<char> labelled(rows.width, 0);
@@ -269,6 +285,12 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
     // (also for watched magnitudes: large groups go row by row)
     rowGroup.resize(rows.dataRows.size());
     for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
+  }
+  const bool byGroup = rows.exact || rows.aggregation != nullptr || rows.watchesMagnitudes();
+  if (fromLeaves && byGroup && header[columns[0]] != kTotalLabel) {
+    // Rows with equal keys stay together in every step: start from them.
+    current = &leafGroups(rows);
+    if (rows.watchesMagnitudes()) rowGroup = rows.leafOfRow;
   }
   for (std::size_t c : columns) {
     labelled[c] = 1;
@@ -372,9 +394,9 @@ void CrossTab::runTotals() {
       std::size_t columnTotalsEnd = 0;
       {
         const PassRows input(*this, rows, 1, inputEnd, aggregation);
-        labelledTotals(input, columnSideColumns(*this, rows[0]), rows);
+        labelledTotals(input, columnSideColumns(*this, rows[0]), rows, true);
         columnTotalsEnd = rows.size();
-        labelledTotals(input, rowColumns, rows);
+        labelledTotals(input, rowColumns, rows, true);
       }
       labelledTotals(PassRows(*this, rows, inputEnd, columnTotalsEnd, aggregation), rowColumns, rows);
       break;
