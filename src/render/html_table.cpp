@@ -13,6 +13,7 @@
 #include "pivot/labels.h"
 #include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
+#include "render/html_text.h"
 #include "render/plain_table.h"
 
 namespace tabulon {
@@ -39,18 +40,20 @@ void chargeText(ChargedBytes& charge, const std::string& out, std::size_t wanted
 }
 
 // "<td class=\"colhdr\">name</td>"
+template <HtmlText Mode>
 void appendColumnHeaderCell(std::string& out, std::string_view name) {
   out += "<td class=\"colhdr\">";
-  out += name;
+  appendHtmlText<Mode>(out, name);
   out += "</td>";
 }
 
+template <HtmlText Mode>
 void appendValueCell(std::string& out, const std::optional<std::string_view>& value) {
   if (!value) {
     out += "<td>  </td>";
   } else {
     out += "<td> ";
-    out += *value;
+    appendHtmlText<Mode>(out, *value);
     out += "</td>";
   }
 }
@@ -82,18 +85,19 @@ std::string rowPath(const DimNode* leaf, const DimNode* rowDimension) {
 }
 
 // The value cells of one body row by direct lookups; `key` is scratch.
+template <HtmlText Mode>
 void appendLookedUpCells(std::string& out, const CrossTab& tab, std::string_view rowPathText,
                          const std::vector<std::string>& columnPaths, std::string& key) {
   key.assign(rowPathText);
   for (const std::string& columnPathText : columnPaths) {
     key.resize(rowPathText.size());
     key += columnPathText;
-    appendValueCell(out, tab.cells.find(key));
+    appendValueCell<Mode>(out, tab.cells.find(key));
   }
 }
 
 // The body rows in display order: every row member in the order of the
-// depth-first walk of step 8, and the row path of every row leaf.
+// body's depth-first walk, and the row path of every row leaf.
 struct BodyPlan {
   std::vector<const DimNode*> members;  // walk order; leaves have span 0
   std::string leafPaths;                // the leaves' row paths, concatenated
@@ -240,6 +244,7 @@ class BodyValues {
     return true;
   }
 
+  template <HtmlText Mode>
   void appendRow(std::string& out, std::size_t leaf) const {
     const Value* value = values_.data() + leaf * columns_;
     for (std::size_t c = 0; c < columns_; ++c, ++value) {
@@ -247,7 +252,7 @@ class BodyValues {
         out += "<td>  </td>";
       } else {
         out += "<td> ";
-        out.append(value->data, value->size);
+        appendHtmlText<Mode>(out, std::string_view(value->data, value->size));
         out += "</td>";
       }
     }
@@ -276,7 +281,8 @@ class BodyValues {
   ChargedBytes charge_;  // the memory budget's share of values_
 };
 
-// Step 8: the body rows.
+// The body rows.
+template <HtmlText Mode>
 void writeBody(const CrossTab& tab, std::string& out, ChargedBytes& charge,
                const DimNode* titleNode, const std::vector<const DimNode*>& columnLeaves,
                const DimNode* columnHeader) {
@@ -309,14 +315,14 @@ void writeBody(const CrossTab& tab, std::string& out, ChargedBytes& charge,
     } else {
       out += "<td class=\"rowhdr\">";
     }
-    out += member->name();
+    appendHtmlText<Mode>(out, member->name());
     out += "</td>";
     if (member->span() != 0) continue;
     // A row leaf closes its table row.
     if (scanned) {
-      values.appendRow(out, leaf);
+      values.appendRow<Mode>(out, leaf);
     } else {
-      appendLookedUpCells(out, tab, plan.leafPath(leaf), columnPaths, key);
+      appendLookedUpCells<Mode>(out, tab, plan.leafPath(leaf), columnPaths, key);
     }
     ++leaf;
     out += "</tr>\n";
@@ -325,7 +331,8 @@ void writeBody(const CrossTab& tab, std::string& out, ChargedBytes& charge,
   }
 }
 
-// Steps 3 to 9 of renderHtml, appending to `out`.
+// The cross-tab table, appending to `out`.
+template <HtmlText Mode>
 void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) {
   const DimNode* columnHeader = tab.columnHeader();
   const DimNode* rowDimension = tab.rowDimension();
@@ -361,10 +368,10 @@ void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) 
         out += "<td colspan=";
         appendNumber(out, member->span());
         out += " class=\"colhdr\">";
-        out += member->name();
+        appendHtmlText<Mode>(out, member->name());
         out += "</td>";
       } else {
-        appendColumnHeaderCell(out, member->name());
+        appendColumnHeaderCell<Mode>(out, member->name());
       }
     }
     out += "</tr>\n";
@@ -375,17 +382,17 @@ void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) 
 
   out += "<!--处理最后一行，即行头和最后一个列头--><tr>\n";
   for (const DimNode* title : rowDimension->children()) {  // stored order, never sorted
-    appendColumnHeaderCell(out, title->name());
+    appendColumnHeaderCell<Mode>(out, title->name());
   }
   out += "<!--再补上列头的最后一行-->\n";
   if (C != 0) {
-    for (const DimNode* leaf : columnLeaves) appendColumnHeaderCell(out, leaf->name());
+    for (const DimNode* leaf : columnLeaves) appendColumnHeaderCell<Mode>(out, leaf->name());
   }
   out += "</tr>\n</thead>\n";
   chargeText(charge, out);
   out += "<tbody>\n<!--处理行成员和指标数值-->\n";
   if (R != 0) {
-    writeBody(tab, out, charge, rowDimension->children()[0], columnLeaves, columnHeader);
+    writeBody<Mode>(tab, out, charge, rowDimension->children()[0], columnLeaves, columnHeader);
   }
   out += "</tbody>\n</Table>\n";
 }
@@ -393,7 +400,7 @@ void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) 
 }  // namespace
 
 std::string renderDataCells(const CrossTab& tab, const DimNode* rowLeaf,
-                            const std::vector<const DimNode*>& columnLeaves) {
+                            const std::vector<const DimNode*>& columnLeaves, HtmlText text) {
   std::vector<std::string> columnPaths;
   columnPaths.reserve(columnLeaves.size());
   for (const DimNode* leaf : columnLeaves) {
@@ -401,27 +408,41 @@ std::string renderDataCells(const CrossTab& tab, const DimNode* rowLeaf,
   }
   std::string out;
   std::string key;
-  appendLookedUpCells(out, tab, rowPath(rowLeaf, tab.rowDimension()), columnPaths, key);
+  const std::string path = rowPath(rowLeaf, tab.rowDimension());
+  if (text == HtmlText::kEscaped) {
+    appendLookedUpCells<HtmlText::kEscaped>(out, tab, path, columnPaths, key);
+  } else {
+    appendLookedUpCells<HtmlText::kRaw>(out, tab, path, columnPaths, key);
+  }
   return out;
 }
 
-std::string renderHtml(const CrossTab& tab) {
+std::string renderHtml(const CrossTab& tab, HtmlText text) {
   if (tab.rows.size() < 2) return std::string(kTooFewRows);
   const RowRef header = tab.rows[0];
   const long long s = findSeparatorColumn(header, tab.separate);
   const long long n = static_cast<long long>(header.size());
-  if (!(0 < s && s < n - 1)) return renderPlainTable(tab);
+  if (!(0 < s && s < n - 1)) return renderPlainTable(tab, text);
 
   std::string out;
   // While it is written; the caller charges the finished text again.
   ChargedBytes charge;
   try {
-    writeCrossTab(tab, out, charge);
+    if (text == HtmlText::kEscaped) {
+      writeCrossTab<HtmlText::kEscaped>(tab, out, charge);
+    } else {
+      writeCrossTab<HtmlText::kRaw>(tab, out, charge);
+    }
   } catch (const std::bad_alloc&) {
     throw;  // memory exhaustion ends the request, never a partial table
   } catch (const std::exception& e) {
     out += kRuntimeErrorPrefix;
-    out += e.what();
+    // A message may quote data (a key, for one).
+    if (text == HtmlText::kEscaped) {
+      appendEscapedHtml(out, e.what());
+    } else {
+      out += e.what();
+    }
     out += '\n';
   }
   return out;

@@ -9,6 +9,8 @@ namespace tabulon {
 namespace {
 constexpr std::string_view kMemoryLimitKey = "MemoryLimit";
 constexpr std::string_view kMemoryLimitPattern = "MemoryLimit=";
+constexpr std::string_view kEscapeKey = "Escape";
+constexpr std::string_view kEscapePattern = "Escape=";
 }  // namespace
 
 std::string optionValue(std::string_view text, std::string_view key) {
@@ -34,6 +36,8 @@ RequestOptions readOptions(std::string_view text) {
   options.gridFrame = optionValue(text, "GridFrame");
   options.hasMemoryLimit = text.find(kMemoryLimitPattern) != std::string_view::npos;
   options.memoryLimit = optionValue(text, kMemoryLimitKey);
+  options.hasEscape = text.find(kEscapePattern) != std::string_view::npos;
+  options.escape = optionValue(text, kEscapeKey);
   return options;
 }
 

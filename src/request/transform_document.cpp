@@ -17,7 +17,8 @@ namespace {
 // RowColSort is applied but not echoed.
 std::vector<std::pair<std::string, std::string>> echoOf(const RequestOptions& values) {
   std::vector<std::pair<std::string, std::string>> echo;
-  echo.reserve(6);
+  echo.reserve(8);
+  if (values.hasEscape) echo.emplace_back("Escape", values.escape);
   echo.emplace_back("GridFrame", values.gridFrame);
   echo.emplace_back("Measures", values.measures);
   if (values.hasMemoryLimit) echo.emplace_back("MemoryLimit", values.memoryLimit);
@@ -40,7 +41,7 @@ TransformDocument transformDocument(RowTable rows, std::string_view options) {
     tab.transformRows(std::move(rows), values.measures);
     // The GridFrame text is always made before the HTML.
     document.gridFrame = renderGridFrame(tab);
-    document.html = renderHtml(tab);
+    document.html = renderHtml(tab, htmlTextFor(values.escape));
   }
   // The renderings stay charged until the request ends.
   chargeMemory(document.gridFrame.capacity() + document.html.capacity());
