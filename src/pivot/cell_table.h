@@ -31,6 +31,7 @@
 
 #include "pivot/cell_map.h"
 #include "pivot/cut_ids.h"
+#include "pivot/dim_node.h"
 #include "pivot/open_table.h"
 #include "pivot/pod_buffer.h"
 #include "pivot/row_table.h"
@@ -73,6 +74,46 @@ class CellTable : private RowTableObserver {
   bool contains(std::string_view key) const { return find(key).has_value(); }
   // The value stored under `key`; throws std::out_of_range when absent.
   std::string_view at(std::string_view key) const;
+
+  // One part of a current key: the cut text number `id` of column `column`,
+  // or, with column kNamePart, the name of measure `id`.
+  struct KeyPart {
+    uint32_t column;
+    uint32_t id;
+  };
+  static constexpr uint32_t kNamePart = UINT32_MAX;
+  // The text of `part`: its column's text cut to 49 bytes, or the name.
+  std::string_view partText(KeyPart part) const {
+    if (part.column == kNamePart) return layout_.measures[part.id].name;
+    return DimNode::cutName(rows_->text(part.column, part.id));
+  }
+
+  // The keys of forEach, without writing the current ones: calls
+  // earlier(key, value) for each key of earlier builds that the current
+  // rows do not hold, then current(parts, count, value) for each current
+  // key, whose text is the parts' texts each followed by "."; `parts` is
+  // valid during the call only. Equal part lists give equal texts.
+  template <typename Earlier, typename Current>
+  void forEachByParts(Earlier&& earlier, Current&& current) const {
+    earlier_.forEach([&](std::string_view key, std::string_view value) {
+      if (!findCurrent(key)) earlier(key, value);
+    });
+    std::vector<KeyPart> parts;
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      const Cell& cell = cells_[c];
+      const uint32_t* ids = rows_->rowIds(cell.keyRow);
+      parts.clear();
+      for (std::ptrdiff_t part : parts_[cell.measure]) {
+        if (part == kName) {
+          parts.push_back(KeyPart{kNamePart, cell.measure});
+        } else {
+          const std::size_t j = static_cast<std::size_t>(part);
+          parts.push_back(KeyPart{static_cast<uint32_t>(j), cuts_->of(j, ids[j])});
+        }
+      }
+      current(static_cast<const KeyPart*>(parts.data()), parts.size(), valueOf(cell));
+    }
+  }
 
   // Calls fn(key, value) for every key, in the order the keys first came;
   // `key` is valid during the call only.

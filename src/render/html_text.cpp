@@ -1,5 +1,7 @@
 #include "render/html_text.h"
 
+#include <cstring>
+
 namespace tabulon {
 
 namespace {
@@ -33,6 +35,19 @@ void appendEscapedHtml(std::string& out, std::string_view text) {
     plainFrom = i + 1;
   }
   out.append(text.data() + plainFrom, text.size() - plainFrom);
+}
+
+char* writeEscapedHtml(char* out, std::string_view text) {
+  for (char c : text) {
+    const std::string_view replacement = replacementOf(c);
+    if (replacement.empty()) {
+      *out++ = c;
+    } else {
+      std::memcpy(out, replacement.data(), replacement.size());
+      out += replacement.size();
+    }
+  }
+  return out;
 }
 
 std::size_t escapedHtmlSize(std::string_view text) {

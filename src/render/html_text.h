@@ -9,6 +9,7 @@
 #define TABULON_RENDER_HTML_TEXT_H_
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -29,12 +30,28 @@ void appendEscapedHtml(std::string& out, std::string_view text);
 // The bytes appendEscapedHtml writes for `text`.
 std::size_t escapedHtmlSize(std::string_view text);
 
+// Writes what appendEscapedHtml appends at `out`, which has room for
+// escapedHtmlSize(text) bytes; returns the end of what it wrote.
+char* writeEscapedHtml(char* out, std::string_view text);
+
 template <HtmlText Mode>
 inline void appendHtmlText(std::string& out, std::string_view text) {
   if constexpr (Mode == HtmlText::kEscaped) {
     appendEscapedHtml(out, text);
   } else {
     out.append(text.data(), text.size());
+  }
+}
+
+// `text` at `out`, with room for htmlTextSize<Mode>(text) bytes; returns
+// the end of what it wrote.
+template <HtmlText Mode>
+inline char* writeHtmlText(char* out, std::string_view text) {
+  if constexpr (Mode == HtmlText::kEscaped) {
+    return writeEscapedHtml(out, text);
+  } else {
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
+    return out + text.size();
   }
 }
 
