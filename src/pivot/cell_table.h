@@ -75,17 +75,22 @@ class CellTable : private RowTableObserver {
   // The value stored under `key`; throws std::out_of_range when absent.
   std::string_view at(std::string_view key) const;
 
-  // One part of a current key: the cut text number `id` of column `column`,
-  // or, with column kNamePart, the name of measure `id`.
-  struct KeyPart {
-    uint32_t column;
-    uint32_t id;
-  };
+  // One part of a current key: the cut text number id() of column
+  // column(), or, with column kNamePart, the name of measure id(). One
+  // 64-bit word, written and read whole.
   static constexpr uint32_t kNamePart = UINT32_MAX;
+  struct KeyPart {
+    uint64_t bits;
+    static KeyPart of(uint32_t column, uint32_t id) {
+      return KeyPart{static_cast<uint64_t>(column) << 32 | id};
+    }
+    uint32_t column() const { return static_cast<uint32_t>(bits >> 32); }
+    uint32_t id() const { return static_cast<uint32_t>(bits); }
+  };
   // The text of `part`: its column's text cut to 49 bytes, or the name.
   std::string_view partText(KeyPart part) const {
-    if (part.column == kNamePart) return layout_.measures[part.id].name;
-    return DimNode::cutName(rows_->text(part.column, part.id));
+    if (part.column() == kNamePart) return layout_.measures[part.id()].name;
+    return DimNode::cutName(rows_->text(part.column(), part.id()));
   }
 
   // The keys of forEach, without writing the current ones: calls
@@ -98,20 +103,25 @@ class CellTable : private RowTableObserver {
     earlier_.forEach([&](std::string_view key, std::string_view value) {
       if (!findCurrent(key)) earlier(key, value);
     });
-    std::vector<KeyPart> parts;
+    std::size_t most = 0;
+    for (const std::vector<std::ptrdiff_t>& measureParts : parts_) {
+      if (measureParts.size() > most) most = measureParts.size();
+    }
+    std::vector<KeyPart> parts(most);
     for (std::size_t c = 0; c < cells_.size(); ++c) {
       const Cell& cell = cells_[c];
       const uint32_t* ids = rows_->rowIds(cell.keyRow);
-      parts.clear();
-      for (std::ptrdiff_t part : parts_[cell.measure]) {
+      const std::vector<std::ptrdiff_t>& measureParts = parts_[cell.measure];
+      for (std::size_t i = 0; i < measureParts.size(); ++i) {
+        const std::ptrdiff_t part = measureParts[i];
         if (part == kName) {
-          parts.push_back(KeyPart{kNamePart, cell.measure});
+          parts[i] = KeyPart::of(kNamePart, cell.measure);
         } else {
           const std::size_t j = static_cast<std::size_t>(part);
-          parts.push_back(KeyPart{static_cast<uint32_t>(j), cuts_->of(j, ids[j])});
+          parts[i] = KeyPart::of(static_cast<uint32_t>(j), cuts_->of(j, ids[j]));
         }
       }
-      current(static_cast<const KeyPart*>(parts.data()), parts.size(), valueOf(cell));
+      current(static_cast<const KeyPart*>(parts.data()), measureParts.size(), valueOf(cell));
     }
   }
 

@@ -24,14 +24,14 @@ class PartTupleIndex {
   uint32_t resultOf(const KeyPart* parts, std::size_t count, Resolve resolve) {
     uint64_t h = mixBits(count + 1);
     for (std::size_t i = 0; i < count; ++i) {
-      h = mixBits(h + ((static_cast<uint64_t>(parts[i].column) << 32) | parts[i].id));
+      h = mixBits(h + parts[i].bits);
     }
     const std::size_t fresh = results_.size();
     const uint32_t found = table_.findOrAdd(h, fresh, [&](uint32_t k) {
       if (ends_[k + 1] - ends_[k] != count) return false;
       const KeyPart* known = parts_.data() + ends_[k];
       for (std::size_t i = 0; i < count; ++i) {
-        if (known[i].column != parts[i].column || known[i].id != parts[i].id) return false;
+        if (known[i].bits != parts[i].bits) return false;
       }
       return true;
     });
