@@ -166,6 +166,7 @@ class CellTable : private RowTableObserver {
   const CutIds* cuts_ = nullptr;
   CellLayout layout_;
   std::vector<std::vector<std::ptrdiff_t>> parts_;  // per measure, in key order
+  std::size_t keyWidth_ = 0;  // the texts a row needs for its key parts
   // Per plain column and cut number: the hash of its text + "." and the
   // power of the base that the text spans (computed when first needed).
   struct PartHash {
