@@ -11,6 +11,7 @@
 #include "pivot/labels.h"
 #include "render/grid_frame.h"
 #include "render/plain_table.h"
+#include "html_unescape.h"
 #include "worked_example.h"
 
 namespace tabulon {
@@ -100,11 +101,12 @@ std::string referenceHtml(const CrossTab& tab) {
 
 // Random tables: few distinct names, some holding dots, so that paths
 // collide and keys split in several ways; sometimes RowSort, totals
-// rows, a custom separator or a GridFrame text from another table.
+// rows, a custom separator, a GridFrame text from another table, cells of
+// an earlier build, or escaped markup.
 TEST(HtmlTableTest, MatchesTheLiteralReferenceOnRandomTables) {
   std::mt19937 random(20261208);
   const std::vector<std::string> names = {"a", "b", "a.", ".b", "a.b", "", ".", "..", "合计",
-                                          "十月", "二月", "c"};
+                                          "十月", "二月", "c", "<&>.", "'\""};
   auto pick = [&](std::size_t count) { return static_cast<std::size_t>(random() % count); };
   int compared = 0;
   for (int round = 0; round < 400; ++round) {
@@ -157,9 +159,22 @@ TEST(HtmlTableTest, MatchesTheLiteralReferenceOnRandomTables) {
       other.transform(kConvertedMarker, measureList);
       tab.setGridFrame(renderGridFrame(other));
     }
+    if (pick(5) == 0) {
+      // An earlier build over other rows leaves its cells behind.
+      RowTable earlier{header};
+      for (std::size_t r = 1; r < rows.size(); r += 2) {
+        Row row = rows[r];
+        row[0] = names[pick(names.size())];
+        earlier.push_back(row);
+      }
+      tab.rows = earlier;
+      tab.transform(kConvertedMarker, measureList);
+    }
     tab.rows = rows;
     tab.transform(kConvertedMarker, measureList);
-    ASSERT_EQ(renderHtml(tab), referenceHtml(tab)) << "round " << round;
+    const std::string reference = referenceHtml(tab);
+    ASSERT_EQ(renderHtml(tab), reference) << "round " << round;
+    ASSERT_EQ(unescapeHtml(renderHtml(tab, HtmlText::kEscaped)), reference) << "round " << round;
     ++compared;
   }
   EXPECT_EQ(compared, 400);

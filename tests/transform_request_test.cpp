@@ -54,6 +54,13 @@ TEST(TransformRequestTest, EchoesTheFiveValuesAsLookedUp) {
       {"XAggregate=Mean",
        R"({"req":{"Aggregate":"Mean","GridFrame":"","Measures":"","Separate":"","SumOption":"",)"
        R"("SumPos":""})"},
+      // Escape likewise; any value is echoed, only "Html" escapes.
+      {"Escape=Html",
+       R"({"req":{"Escape":"Html","GridFrame":"","Measures":"","Separate":"","SumOption":"",)"
+       R"("SumPos":""})"},
+      {"Escape=&XEscape=html",
+       R"({"req":{"Escape":"","GridFrame":"","Measures":"","Separate":"","SumOption":"",)"
+       R"("SumPos":""})"},
       {"Separate=\"\\\x1B/\x7F&Measures=销售额",
        "{\"req\":{\"GridFrame\":\"\",\"Measures\":\"销售额\",\"Separate\":\"\\\"\\\\\\u001B/\x7F\","
        "\"SumOption\":\"\",\"SumPos\":\"\"}"},

@@ -66,6 +66,7 @@ void CellTable::dropCurrent() {
   cuts_ = nullptr;
   layout_ = CellLayout();
   parts_.clear();
+  keyWidth_ = 0;
   columnHashes_.clear();
   nameHashes_.clear();
   table_.clear();
@@ -110,6 +111,11 @@ void CellTable::reset(const RowTable& rows, const CutIds& cuts, CellLayout layou
       } else {
         parts.push_back(kName);
         ++k;
+      }
+    }
+    for (std::ptrdiff_t part : parts) {
+      if (part != kName && static_cast<std::size_t>(part) >= keyWidth_) {
+        keyWidth_ = static_cast<std::size_t>(part) + 1;
       }
     }
     parts_.push_back(std::move(parts));
@@ -175,6 +181,13 @@ bool CellTable::sameKey(const Cell& cell, std::size_t row, std::size_t measure) 
 
 void CellTable::assign(std::size_t row, std::size_t measure) {
   if (row >= OpenTable::kEmpty) throw std::length_error("too many rows for the cells");
+  // Rows come in ascending order: the slot of the same measure's key a few
+  // rows ahead is fetched while this one is entered.
+  constexpr std::size_t kAhead = 8;
+  const std::size_t ahead = row + kAhead;
+  if (ahead < rows_->size() && rows_->rowLength(ahead) >= keyWidth_) {
+    table_.prefetch(keyHash(ahead, measure));
+  }
   const std::size_t fresh = cells_.size();
   const uint32_t c = table_.findOrAdd(keyHash(row, measure), fresh,
                                       [&](uint32_t found) { return sameKey(cells_[found], row, measure); });

@@ -38,6 +38,7 @@
 #include "pivot/aggregation.h"
 #include "pivot/cell_map.h"
 #include "pivot/cut_ids.h"
+#include "pivot/dim_node.h"
 #include "pivot/open_table.h"
 #include "pivot/pod_buffer.h"
 #include "pivot/row_table.h"
@@ -85,6 +86,56 @@ class CellTable : private RowTableObserver {
   // The value stored under `key`; throws std::out_of_range when absent.
   std::string_view at(std::string_view key) const;
 
+  // One part of a current key: the cut text number id() of column
+  // column(), or, with column kNamePart, the name of measure id(). One
+  // 64-bit word, written and read whole.
+  static constexpr uint32_t kNamePart = UINT32_MAX;
+  struct KeyPart {
+    uint64_t bits;
+    static KeyPart of(uint32_t column, uint32_t id) {
+      return KeyPart{static_cast<uint64_t>(column) << 32 | id};
+    }
+    uint32_t column() const { return static_cast<uint32_t>(bits >> 32); }
+    uint32_t id() const { return static_cast<uint32_t>(bits); }
+  };
+  // The text of `part`: its column's text cut to 49 bytes, or the name.
+  std::string_view partText(KeyPart part) const {
+    if (part.column() == kNamePart) return layout_.measures[part.id()].name;
+    return DimNode::cutName(rows_->text(part.column(), part.id()));
+  }
+
+  // The keys of forEach, without writing the current ones: calls
+  // earlier(key, value) for each key of earlier builds that the current
+  // rows do not hold, then current(parts, count, value) for each current
+  // key, whose text is the parts' texts each followed by "."; `parts` is
+  // valid during the call only. Equal part lists give equal texts.
+  template <typename Earlier, typename Current>
+  void forEachByParts(Earlier&& earlier, Current&& current) const {
+    earlier_.forEach([&](std::string_view key, std::string_view value) {
+      if (!findCurrent(key)) earlier(key, value);
+    });
+    std::size_t most = 0;
+    for (const std::vector<std::ptrdiff_t>& measureParts : parts_) {
+      if (measureParts.size() > most) most = measureParts.size();
+    }
+    std::vector<KeyPart> parts(most);
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      const Cell& cell = cells_[c];
+      const uint32_t* ids = rows_->rowIds(cell.keyRow);
+      const std::vector<std::ptrdiff_t>& measureParts = parts_[cell.measure];
+      for (std::size_t i = 0; i < measureParts.size(); ++i) {
+        const std::ptrdiff_t part = measureParts[i];
+        if (part == kName) {
+          parts[i] = KeyPart::of(kNamePart, cell.measure);
+        } else {
+          const std::size_t j = static_cast<std::size_t>(part);
+          parts[i] = KeyPart::of(static_cast<uint32_t>(j), cuts_->of(j, ids[j]));
+        }
+      }
+      current(static_cast<const KeyPart*>(parts.data()), measureParts.size(), valueOf(cell));
+    }
+  }
+
   // Calls fn(key, value) for every key, in the order the keys first came;
   // `key` is valid during the call only.
   template <typename Fn>
@@ -127,6 +178,7 @@ class CellTable : private RowTableObserver {
   const CutIds* cuts_ = nullptr;
   CellLayout layout_;
   std::vector<std::vector<std::ptrdiff_t>> parts_;  // per measure, in key order
+  std::size_t keyWidth_ = 0;  // the texts a row needs for its key parts
   // Per plain column and cut number: the hash of its text + "." and the
   // power of the base that the text spans (computed when first needed).
   struct PartHash {

@@ -1,7 +1,9 @@
 #include "render/html_table.h"
 
+#include <cassert>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <new>
@@ -13,6 +15,8 @@
 #include "pivot/labels.h"
 #include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
+#include "render/html_text.h"
+#include "render/part_tuple_index.h"
 #include "render/plain_table.h"
 
 namespace tabulon {
@@ -24,6 +28,16 @@ constexpr std::string_view kTableOpen =
     "<Table class=\"gridTable\" border=1 cellspacing=\"0\" cellpadding=\"5\">\n";
 constexpr std::string_view kColumnAxis = "Col";
 constexpr std::string_view kRowAxis = "Row";
+// The markup of the body rows.
+constexpr std::string_view kMissingCell = "<td>  </td>";
+constexpr std::string_view kValueOpen = "<td> ";
+constexpr std::string_view kCellClose = "</td>";
+constexpr std::string_view kSpanningRowHeaderOpen = "<td rowspan=";
+constexpr std::string_view kSpanningRowHeaderRest = " class=\"rowhdr\">";
+constexpr std::string_view kRowHeaderOpen = "<td class=\"rowhdr\">";
+constexpr std::string_view kFirstRowOpen = "<tr>";
+constexpr std::string_view kRowClose = "</tr>\n";
+constexpr std::string_view kNextRowOpen = "<tr>\n";
 
 void appendNumber(std::string& out, long long value) {
   char buffer[24];
@@ -39,20 +53,39 @@ void chargeText(ChargedBytes& charge, const std::string& out, std::size_t wanted
 }
 
 // "<td class=\"colhdr\">name</td>"
+template <HtmlText Mode>
 void appendColumnHeaderCell(std::string& out, std::string_view name) {
   out += "<td class=\"colhdr\">";
-  out += name;
+  appendHtmlText<Mode>(out, name);
   out += "</td>";
 }
 
+template <HtmlText Mode>
 void appendValueCell(std::string& out, const std::optional<std::string_view>& value) {
   if (!value) {
-    out += "<td>  </td>";
+    out += kMissingCell;
   } else {
-    out += "<td> ";
-    out += *value;
-    out += "</td>";
+    out += kValueOpen;
+    appendHtmlText<Mode>(out, *value);
+    out += kCellClose;
   }
+}
+
+// Copies `text` to `at`; returns its end.
+char* put(char* at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
+}
+
+// The decimal digits of `value` (not negative).
+std::size_t digitCount(long long value) {
+  std::size_t digits = 1;
+  for (; value >= 10; value /= 10) ++digits;
+  return digits;
+}
+
+char* putNumber(char* at, long long value) {
+  return std::to_chars(at, at + 24, value).ptr;
 }
 
 // The names from just below the node where `stop` says so down to `leaf`,
@@ -82,18 +115,19 @@ std::string rowPath(const DimNode* leaf, const DimNode* rowDimension) {
 }
 
 // The value cells of one body row by direct lookups; `key` is scratch.
+template <HtmlText Mode>
 void appendLookedUpCells(std::string& out, const CrossTab& tab, std::string_view rowPathText,
                          const std::vector<std::string>& columnPaths, std::string& key) {
   key.assign(rowPathText);
   for (const std::string& columnPathText : columnPaths) {
     key.resize(rowPathText.size());
     key += columnPathText;
-    appendValueCell(out, tab.cells.find(key));
+    appendValueCell<Mode>(out, tab.cells.find(key));
   }
 }
 
 // The body rows in display order: every row member in the order of the
-// depth-first walk of step 8, and the row path of every row leaf.
+// body's depth-first walk, and the row path of every row leaf.
 struct BodyPlan {
   std::vector<const DimNode*> members;  // walk order; leaves have span 0
   std::string leafPaths;                // the leaves' row paths, concatenated
@@ -147,6 +181,8 @@ BodyPlan planBody(const CrossTab& tab, std::vector<const DimNode*> top) {
 // by its column path; a stored key is split where its last k dots begin,
 // for each dot count k that a column path has, and the two parts are looked
 // up among the row and column paths (small indexes, unlike the cell map).
+// Current keys come as lists of text numbers, so each distinct list of a
+// side is looked up once and the key texts are not written.
 // Every (row leaf, column leaf) pair whose paths concatenate to a stored
 // key gets that key's value, which is exactly what a lookup would find.
 // Empty when the pass would not pay: more stored keys than twice the body
@@ -164,93 +200,73 @@ class BodyValues {
     const std::size_t cells = leaves * columns_;
     if (tab.cells.size() > 2 * cells) return false;
 
-    std::vector<std::size_t> dotCounts;
     for (const std::string& path : columnPaths) {
       const std::size_t dots = countDots(path);
       bool known = false;
-      for (std::size_t d : dotCounts) known = known || d == dots;
+      for (std::size_t d : dotCounts_) known = known || d == dots;
       if (known) continue;
-      if (dotCounts.size() == kMaxDotCounts) return false;
-      dotCounts.push_back(dots);
+      if (dotCounts_.size() == kMaxDotCounts) return false;
+      dotCounts_.push_back(dots);
     }
 
     // Path → first index with that path; equal paths are chained.
-    constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
-    std::unordered_map<std::string_view, uint32_t> columnIndex;
-    std::vector<uint32_t> columnNext(columns_, kNone);
-    columnIndex.reserve(columns_);
+    columnNext_.assign(columns_, kNone);
+    columnIndex_.reserve(columns_);
     for (std::size_t c = 0; c < columns_; ++c) {
-      auto [it, added] = columnIndex.emplace(columnPaths[c], static_cast<uint32_t>(c));
+      auto [it, added] = columnIndex_.emplace(columnPaths[c], static_cast<uint32_t>(c));
       if (!added) {
-        columnNext[c] = it->second;
+        columnNext_[c] = it->second;
         it->second = static_cast<uint32_t>(c);
       }
     }
-    std::unordered_map<std::string_view, uint32_t> rowIndex;
-    std::vector<uint32_t> rowNext(leaves, kNone);
-    rowIndex.reserve(leaves);
+    rowNext_.assign(leaves, kNone);
+    rowIndex_.reserve(leaves);
     for (std::size_t r = 0; r < leaves; ++r) {
-      auto [it, added] = rowIndex.emplace(plan.leafPath(r), static_cast<uint32_t>(r));
+      auto [it, added] = rowIndex_.emplace(plan.leafPath(r), static_cast<uint32_t>(r));
       if (!added) {
-        rowNext[r] = it->second;
+        rowNext_[r] = it->second;
         it->second = static_cast<uint32_t>(r);
       }
     }
 
     charge_.hold(cells * sizeof(Value));
     values_.assign(cells, Value{});
-    // Keys of one data row follow each other: remember the last row part.
-    std::string lastPrefix;  // the key it lay in is gone by the next call
-    uint32_t lastRow = kNone;
-    bool haveLast = false;
-    tab.cells.forEach([&](std::string_view key, std::string_view value) {
-      for (std::size_t dots : dotCounts) {
-        // The split lies just after the (dots + 1)-th dot from the end: a
-        // row path is never empty and ends in a dot.
-        std::size_t at = key.size();
-        bool found = true;
-        for (std::size_t k = 0; k <= dots; ++k) {
-          if (at == 0) {
-            found = false;
-            break;
-          }
-          at = key.rfind('.', at - 1);
-          if (at == std::string_view::npos) {
-            found = false;
-            break;
-          }
-        }
-        if (!found) continue;
-        const std::string_view prefix = key.substr(0, at + 1);
-        auto column = columnIndex.find(key.substr(at + 1));
-        if (column == columnIndex.end()) continue;
-        if (!haveLast || prefix != lastPrefix) {
-          auto row = rowIndex.find(prefix);
-          lastRow = row == rowIndex.end() ? kNone : row->second;
-          lastPrefix = prefix;
-          haveLast = true;
-        }
-        for (uint32_t r = lastRow; r != kNone; r = rowNext[r]) {
-          for (uint32_t c = column->second; c != kNone; c = columnNext[c]) {
-            values_[static_cast<std::size_t>(r) * columns_ + c] = Value::of(value);
-          }
-        }
-      }
-    });
+    tab.cells.forEachByParts(
+        [&](std::string_view key, std::string_view value) { assignByText(key, value); },
+        [&](const KeyPart* parts, std::size_t count, std::string_view value) {
+          assignByParts(tab.cells, parts, count, value);
+        });
     return true;
   }
 
-  void appendRow(std::string& out, std::size_t leaf) const {
+  // The bytes of the value cells of the body row of `leaf`.
+  template <HtmlText Mode>
+  std::size_t rowSize(std::size_t leaf) const {
+    const Value* value = values_.data() + leaf * columns_;
+    std::size_t size = 0;
+    for (std::size_t c = 0; c < columns_; ++c, ++value) {
+      size += value->data == nullptr
+                  ? kMissingCell.size()
+                  : kValueOpen.size() + kCellClose.size() +
+                        htmlTextSize<Mode>(std::string_view(value->data, value->size));
+    }
+    return size;
+  }
+
+  // Writes those cells at `at`, which has room for rowSize(leaf) bytes.
+  template <HtmlText Mode>
+  char* writeRow(char* at, std::size_t leaf) const {
     const Value* value = values_.data() + leaf * columns_;
     for (std::size_t c = 0; c < columns_; ++c, ++value) {
       if (value->data == nullptr) {
-        out += "<td>  </td>";
+        at = put(at, kMissingCell);
       } else {
-        out += "<td> ";
-        out.append(value->data, value->size);
-        out += "</td>";
+        at = put(at, kValueOpen);
+        at = writeHtmlText<Mode>(at, std::string_view(value->data, value->size));
+        at = put(at, kCellClose);
       }
     }
+    return at;
   }
 
  private:
@@ -264,6 +280,86 @@ class BodyValues {
     }
   };
 
+  using KeyPart = CellTable::KeyPart;
+  static constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+  // A column part list whose split is not at a part boundary.
+  static constexpr uint32_t kDotted = kNone - 1;
+
+  // Gives `value` to every (row leaf, column leaf) pair of the chains that
+  // start at `row` and `column`.
+  void assignPairs(uint32_t row, uint32_t column, std::string_view value) {
+    for (uint32_t r = row; r != kNone; r = rowNext_[r]) {
+      for (uint32_t c = column; c != kNone; c = columnNext_[c]) {
+        values_[static_cast<std::size_t>(r) * columns_ + c] = Value::of(value);
+      }
+    }
+  }
+
+  // The key text `key` split for one dot count: just after the (dots + 1)-th
+  // dot from the end, as a row path is never empty and ends in a dot.
+  void assignByText(std::string_view key, std::size_t dots, std::string_view value) {
+    std::size_t at = key.size();
+    for (std::size_t k = 0; k <= dots; ++k) {
+      if (at == 0) return;
+      at = key.rfind('.', at - 1);
+      if (at == std::string_view::npos) return;
+    }
+    auto column = columnIndex_.find(key.substr(at + 1));
+    if (column == columnIndex_.end()) return;
+    auto row = rowIndex_.find(key.substr(0, at + 1));
+    if (row == rowIndex_.end()) return;
+    assignPairs(row->second, column->second, value);
+  }
+
+  void assignByText(std::string_view key, std::string_view value) {
+    for (std::size_t dots : dotCounts_) assignByText(key, dots, value);
+  }
+
+  // The key of `count` parts split as its text would be. When the last
+  // `dots` parts hold no dot, the (dots + 1)-th dot from the end ends the
+  // part before them, so the split lies between parts and each side is
+  // looked up once per distinct part list; otherwise the text is written
+  // and split.
+  void assignByParts(const CellTable& cells, const KeyPart* parts, std::size_t count,
+                     std::string_view value) {
+    for (std::size_t dots : dotCounts_) {
+      if (count < dots + 1) {
+        // Only dots inside parts could give the text enough dots.
+        assignByText(joinParts(cells, parts, count), dots, value);
+        continue;
+      }
+      const std::size_t split = count - dots;
+      const uint32_t column = columnParts_.resultOf(
+          parts + split, dots, [&](const KeyPart* side, std::size_t n) {
+            for (std::size_t i = 0; i < n; ++i) {
+              if (cells.partText(side[i]).find('.') != std::string_view::npos) return kDotted;
+            }
+            auto it = columnIndex_.find(joinParts(cells, side, n));
+            return it == columnIndex_.end() ? kNone : it->second;
+          });
+      if (column == kNone) continue;
+      if (column == kDotted) {
+        assignByText(joinParts(cells, parts, count), dots, value);
+        continue;
+      }
+      const uint32_t row = rowParts_.resultOf(parts, split, [&](const KeyPart* side, std::size_t n) {
+        auto it = rowIndex_.find(joinParts(cells, side, n));
+        return it == rowIndex_.end() ? kNone : it->second;
+      });
+      if (row != kNone) assignPairs(row, column, value);
+    }
+  }
+
+  // The text of `count` parts, each followed by "."; valid until the next call.
+  const std::string& joinParts(const CellTable& cells, const KeyPart* parts, std::size_t count) {
+    scratch_.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+      scratch_ += cells.partText(parts[i]);
+      scratch_ += '.';
+    }
+    return scratch_;
+  }
+
   static std::size_t countDots(std::string_view text) {
     std::size_t dots = 0;
     for (char ch : text) dots += ch == '.';
@@ -271,12 +367,79 @@ class BodyValues {
   }
 
   std::size_t columns_ = 0;
+  std::vector<std::size_t> dotCounts_;  // of the column paths, each once
+  // Path → first index with that path; equal paths are chained.
+  std::unordered_map<std::string_view, uint32_t> columnIndex_;
+  std::vector<uint32_t> columnNext_;
+  std::unordered_map<std::string_view, uint32_t> rowIndex_;
+  std::vector<uint32_t> rowNext_;
+  // The result of each part list met: a column index, kNone or kDotted for
+  // column sides; a row leaf or kNone for row sides.
+  PartTupleIndex columnParts_;
+  PartTupleIndex rowParts_;
+  std::string scratch_;
   // Written whole before it is read: large grids are mapped prefaulted.
   std::vector<Value, PrefaultAllocator<Value>> values_;
   ChargedBytes charge_;  // the memory budget's share of values_
 };
 
-// Step 8: the body rows.
+// The bytes of the row header cell of `member`.
+template <HtmlText Mode>
+std::size_t rowHeaderCellSize(const DimNode* member) {
+  const std::size_t name = htmlTextSize<Mode>(member->name()) + kCellClose.size();
+  if (member->span() < 2) return kRowHeaderOpen.size() + name;
+  return kSpanningRowHeaderOpen.size() + digitCount(member->span()) +
+         kSpanningRowHeaderRest.size() + name;
+}
+
+template <HtmlText Mode>
+char* writeRowHeaderCell(char* at, const DimNode* member) {
+  if (member->span() >= 2) {
+    at = put(at, kSpanningRowHeaderOpen);
+    at = putNumber(at, member->span());
+    at = put(at, kSpanningRowHeaderRest);
+  } else {
+    at = put(at, kRowHeaderOpen);
+  }
+  at = writeHtmlText<Mode>(at, member->name());
+  return put(at, kCellClose);
+}
+
+// The body rows with their values from `values`: sized first, then written
+// in place, so that the text grows once and no cell is looked up.
+template <HtmlText Mode>
+void writeScannedBody(std::string& out, ChargedBytes& charge, const BodyPlan& plan,
+                      const BodyValues& values) {
+  const std::size_t count = plan.members.size();
+  std::size_t size = kFirstRowOpen.size();
+  std::size_t leaf = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const DimNode* member = plan.members[i];
+    size += rowHeaderCellSize<Mode>(member);
+    if (member->span() != 0) continue;
+    size += values.rowSize<Mode>(leaf++) + kRowClose.size();
+    if (i + 1 < count) size += kNextRowOpen.size();
+  }
+  const std::size_t begin = out.size();
+  chargeText(charge, out, begin + size);
+  out.resize(begin + size);
+  char* at = out.data() + begin;
+  at = put(at, kFirstRowOpen);
+  leaf = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const DimNode* member = plan.members[i];
+    at = writeRowHeaderCell<Mode>(at, member);
+    if (member->span() != 0) continue;
+    // A row leaf closes its table row.
+    at = values.writeRow<Mode>(at, leaf++);
+    at = put(at, kRowClose);
+    if (i + 1 < count) at = put(at, kNextRowOpen);
+  }
+  assert(at == out.data() + out.size());
+}
+
+// The body rows.
+template <HtmlText Mode>
 void writeBody(const CrossTab& tab, std::string& out, ChargedBytes& charge,
                const DimNode* titleNode, const std::vector<const DimNode*>& columnLeaves,
                const DimNode* columnHeader) {
@@ -290,6 +453,10 @@ void writeBody(const CrossTab& tab, std::string& out, ChargedBytes& charge,
   BodyValues values;
   const bool scanned = values.build(tab, plan, columnPaths);
 
+  if (scanned) {
+    writeScannedBody<Mode>(out, charge, plan, values);
+    return;
+  }
   // Each row leaf writes at least "<td>  </td>" per column leaf.
   const std::size_t wanted = out.size() +
                              plan.leafPathEnds.size() * (columnLeaves.size() * 16 + 64) +
@@ -299,33 +466,30 @@ void writeBody(const CrossTab& tab, std::string& out, ChargedBytes& charge,
   prefaultPages(out.data() + out.size(), out.capacity() - out.size());
   std::string key;
   std::size_t leaf = 0;
-  out += "<tr>";
+  out += kFirstRowOpen;
   for (std::size_t i = 0; i < plan.members.size(); ++i) {
     const DimNode* member = plan.members[i];
     if (member->span() >= 2) {
-      out += "<td rowspan=";
+      out += kSpanningRowHeaderOpen;
       appendNumber(out, member->span());
-      out += " class=\"rowhdr\">";
+      out += kSpanningRowHeaderRest;
     } else {
-      out += "<td class=\"rowhdr\">";
+      out += kRowHeaderOpen;
     }
-    out += member->name();
-    out += "</td>";
+    appendHtmlText<Mode>(out, member->name());
+    out += kCellClose;
     if (member->span() != 0) continue;
     // A row leaf closes its table row.
-    if (scanned) {
-      values.appendRow(out, leaf);
-    } else {
-      appendLookedUpCells(out, tab, plan.leafPath(leaf), columnPaths, key);
-    }
+    appendLookedUpCells<Mode>(out, tab, plan.leafPath(leaf), columnPaths, key);
     ++leaf;
-    out += "</tr>\n";
+    out += kRowClose;
     chargeText(charge, out);
-    if (i + 1 < plan.members.size()) out += "<tr>\n";
+    if (i + 1 < plan.members.size()) out += kNextRowOpen;
   }
 }
 
-// Steps 3 to 9 of renderHtml, appending to `out`.
+// The cross-tab table, appending to `out`.
+template <HtmlText Mode>
 void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) {
   const DimNode* columnHeader = tab.columnHeader();
   const DimNode* rowDimension = tab.rowDimension();
@@ -361,10 +525,10 @@ void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) 
         out += "<td colspan=";
         appendNumber(out, member->span());
         out += " class=\"colhdr\">";
-        out += member->name();
+        appendHtmlText<Mode>(out, member->name());
         out += "</td>";
       } else {
-        appendColumnHeaderCell(out, member->name());
+        appendColumnHeaderCell<Mode>(out, member->name());
       }
     }
     out += "</tr>\n";
@@ -375,17 +539,17 @@ void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) 
 
   out += "<!--处理最后一行，即行头和最后一个列头--><tr>\n";
   for (const DimNode* title : rowDimension->children()) {  // stored order, never sorted
-    appendColumnHeaderCell(out, title->name());
+    appendColumnHeaderCell<Mode>(out, title->name());
   }
   out += "<!--再补上列头的最后一行-->\n";
   if (C != 0) {
-    for (const DimNode* leaf : columnLeaves) appendColumnHeaderCell(out, leaf->name());
+    for (const DimNode* leaf : columnLeaves) appendColumnHeaderCell<Mode>(out, leaf->name());
   }
   out += "</tr>\n</thead>\n";
   chargeText(charge, out);
   out += "<tbody>\n<!--处理行成员和指标数值-->\n";
   if (R != 0) {
-    writeBody(tab, out, charge, rowDimension->children()[0], columnLeaves, columnHeader);
+    writeBody<Mode>(tab, out, charge, rowDimension->children()[0], columnLeaves, columnHeader);
   }
   out += "</tbody>\n</Table>\n";
 }
@@ -393,7 +557,7 @@ void writeCrossTab(const CrossTab& tab, std::string& out, ChargedBytes& charge) 
 }  // namespace
 
 std::string renderDataCells(const CrossTab& tab, const DimNode* rowLeaf,
-                            const std::vector<const DimNode*>& columnLeaves) {
+                            const std::vector<const DimNode*>& columnLeaves, HtmlText text) {
   std::vector<std::string> columnPaths;
   columnPaths.reserve(columnLeaves.size());
   for (const DimNode* leaf : columnLeaves) {
@@ -401,27 +565,41 @@ std::string renderDataCells(const CrossTab& tab, const DimNode* rowLeaf,
   }
   std::string out;
   std::string key;
-  appendLookedUpCells(out, tab, rowPath(rowLeaf, tab.rowDimension()), columnPaths, key);
+  const std::string path = rowPath(rowLeaf, tab.rowDimension());
+  if (text == HtmlText::kEscaped) {
+    appendLookedUpCells<HtmlText::kEscaped>(out, tab, path, columnPaths, key);
+  } else {
+    appendLookedUpCells<HtmlText::kRaw>(out, tab, path, columnPaths, key);
+  }
   return out;
 }
 
-std::string renderHtml(const CrossTab& tab) {
+std::string renderHtml(const CrossTab& tab, HtmlText text) {
   if (tab.rows.size() < 2) return std::string(kTooFewRows);
   const RowRef header = tab.rows[0];
   const long long s = findSeparatorColumn(header, tab.separate);
   const long long n = static_cast<long long>(header.size());
-  if (!(0 < s && s < n - 1)) return renderPlainTable(tab);
+  if (!(0 < s && s < n - 1)) return renderPlainTable(tab, text);
 
   std::string out;
   // While it is written; the caller charges the finished text again.
   ChargedBytes charge;
   try {
-    writeCrossTab(tab, out, charge);
+    if (text == HtmlText::kEscaped) {
+      writeCrossTab<HtmlText::kEscaped>(tab, out, charge);
+    } else {
+      writeCrossTab<HtmlText::kRaw>(tab, out, charge);
+    }
   } catch (const std::bad_alloc&) {
     throw;  // memory exhaustion ends the request, never a partial table
   } catch (const std::exception& e) {
     out += kRuntimeErrorPrefix;
-    out += e.what();
+    // A message may quote data (a key, for one).
+    if (text == HtmlText::kEscaped) {
+      appendEscapedHtml(out, e.what());
+    } else {
+      out += e.what();
+    }
     out += '\n';
   }
   return out;

@@ -2,20 +2,17 @@
 
 namespace tabulon {
 
-std::string renderPlainTable(const CrossTab& tab) {
-  static const RowTable kNoRows{Row()};
-  const RowRef header = tab.rows.empty() ? kNoRows[0] : tab.rows[0];
-  const long long s = findSeparatorColumn(header, tab.separate);
-  const long long n = static_cast<long long>(header.size());
-  if (0 < s && s < n - 1) return std::string();
+namespace {
 
-  std::string out =
+template <HtmlText Mode>
+void writePlainTable(const CrossTab& tab, RowRef header, std::string& out) {
+  out +=
       "<Table class=\"gridTable\" border=1 cellspacing=\"0\" cellpadding=\"5\">\n"
       "<thead><tr>\n";
   for (std::string_view name : header) {
     if (name == tab.separate) continue;
     out += "<td class='rowhdr'>";
-    out += name;
+    appendHtmlText<Mode>(out, name);
     out += "</td>";
   }
   out += "</tr>\n    </thead>\n";
@@ -26,12 +23,29 @@ std::string renderPlainTable(const CrossTab& tab) {
     for (std::string_view cell : row) {
       if (cell == tab.separate) continue;
       out += "<td>";
-      out += cell;
+      appendHtmlText<Mode>(out, cell);
       out += "</td>";
     }
     out += "</tr>\n";
   }
   out += "</tbody>\n</Table>\n";
+}
+
+}  // namespace
+
+std::string renderPlainTable(const CrossTab& tab, HtmlText text) {
+  static const RowTable kNoRows{Row()};
+  const RowRef header = tab.rows.empty() ? kNoRows[0] : tab.rows[0];
+  const long long s = findSeparatorColumn(header, tab.separate);
+  const long long n = static_cast<long long>(header.size());
+  if (0 < s && s < n - 1) return std::string();
+
+  std::string out;
+  if (text == HtmlText::kEscaped) {
+    writePlainTable<HtmlText::kEscaped>(tab, header, out);
+  } else {
+    writePlainTable<HtmlText::kRaw>(tab, header, out);
+  }
   return out;
 }
 

@@ -11,6 +11,8 @@ constexpr std::string_view kMemoryLimitKey = "MemoryLimit";
 constexpr std::string_view kMemoryLimitPattern = "MemoryLimit=";
 constexpr std::string_view kAggregateKey = "Aggregate";
 constexpr std::string_view kAggregatePattern = "Aggregate=";
+constexpr std::string_view kEscapeKey = "Escape";
+constexpr std::string_view kEscapePattern = "Escape=";
 }  // namespace
 
 std::string optionValue(std::string_view text, std::string_view key) {
@@ -38,6 +40,8 @@ RequestOptions readOptions(std::string_view text) {
   options.memoryLimit = optionValue(text, kMemoryLimitKey);
   options.hasAggregate = text.find(kAggregatePattern) != std::string_view::npos;
   options.aggregate = optionValue(text, kAggregateKey);
+  options.hasEscape = text.find(kEscapePattern) != std::string_view::npos;
+  options.escape = optionValue(text, kEscapeKey);
   return options;
 }
 

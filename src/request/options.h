@@ -1,7 +1,7 @@
 // The option text of a transform request: key=value pairs joined by "&",
 // e.g. "SumOption=SumIncRow&Measures=Sales,Cost&Separate=|".
 //
-// optionValue finds one value; readOptions looks up the six known keys;
+// optionValue finds one value; readOptions looks up the known keys;
 // applyOptions hands five of them to a CrossTab under the rules below.
 // No option text is ever an error: absent keys and unknown words leave the
 // CrossTab's defaults. Values are copies; nothing here keeps a reference to
@@ -40,10 +40,14 @@ struct RequestOptions {
   // text has the key.
   bool hasAggregate = false;
   std::string aggregate;
+  // Escape: "Html" escapes the data texts of the HTML; echoed only when the
+  // option text has the key.
+  bool hasEscape = false;
+  std::string escape;
 };
 
 // Looks up Measures, SumOption, SumPos, RowColSort, Separate and GridFrame,
-// in this order, then MemoryLimit and Aggregate.
+// in this order, then MemoryLimit, Aggregate and Escape.
 RequestOptions readOptions(std::string_view text);
 
 // The bytes that a MemoryLimit value names: decimal digits, optionally

@@ -19,6 +19,7 @@ std::vector<std::pair<std::string, std::string>> echoOf(const RequestOptions& va
   std::vector<std::pair<std::string, std::string>> echo;
   echo.reserve(8);
   if (values.hasAggregate) echo.emplace_back("Aggregate", values.aggregate);
+  if (values.hasEscape) echo.emplace_back("Escape", values.escape);
   echo.emplace_back("GridFrame", values.gridFrame);
   echo.emplace_back("Measures", values.measures);
   if (values.hasMemoryLimit) echo.emplace_back("MemoryLimit", values.memoryLimit);
@@ -41,7 +42,7 @@ TransformDocument transformDocument(RowTable rows, std::string_view options) {
     tab.transformRows(std::move(rows), values.measures);
     // The GridFrame text is always made before the HTML.
     document.gridFrame = renderGridFrame(tab);
-    document.html = renderHtml(tab);
+    document.html = renderHtml(tab, htmlTextFor(values.escape));
   }
   // The renderings stay charged until the request ends.
   chargeMemory(document.gridFrame.capacity() + document.html.capacity());

@@ -25,7 +25,8 @@ struct TransformDocument {
 
 // Applies the options to a fresh CrossTab, records the request echo, moves
 // `rows` into the CrossTab's transformRows and
-// renders the GridFrame text, then the HTML. The CrossTab (with the rows)
+// renders the GridFrame text, then the HTML (escaped when Escape=Html).
+// The CrossTab (with the rows)
 // is released before this returns.
 TransformDocument transformDocument(RowTable rows, std::string_view options);
 

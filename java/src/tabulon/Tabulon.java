@@ -53,7 +53,8 @@ public final class Tabulon {
    * @param options key=value pairs joined by "&amp;": SumOption, SumPos, RowColSort, Separate,
    *     Measures, GridFrame, MemoryLimit (bytes, or with K, M or G, that the call may take;
    *     by default half of the address space left under ulimit -v, at most the physical
-   *     memory); null means none
+   *     memory), Escape (Html: names, titles and values written into the HTML with
+   *     markup characters escaped); null means none
    * @throws NullPointerException if {@code resultSet} is null
    * @throws OutOfMemoryError when the call passes its memory limit (the message names it),
    *     when native memory runs out, or when the result is longer than a Java string can be;

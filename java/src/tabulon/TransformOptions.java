@@ -142,6 +142,7 @@ public final class TransformOptions {
     private String gridFrame;
     private long memoryLimit = -1;
     private Aggregate aggregate;
+    private boolean escapeHtml;
 
     private Builder() {}
 
@@ -270,6 +271,19 @@ public final class TransformOptions {
     }
 
     /**
+     * Whether the HTML holds names, titles and values with "&amp;", "&lt;", "&gt;", the double
+     * and the single quote escaped ("Escape=Html"), so that a page may show any data. The
+     * GridFrame layout is the same either way; by default the HTML holds the texts raw.
+     *
+     * @param escape true to escape
+     * @return this builder
+     */
+    public Builder escapeHtml(boolean escape) {
+      this.escapeHtml = escape;
+      return this;
+    }
+
+    /**
      * Checks the options and writes the option text.
      *
      * @return the options
@@ -287,6 +301,7 @@ public final class TransformOptions {
       if (separator != null) pair(text, "Separate", separator);
       if (memoryLimit > 0) pair(text, "MemoryLimit", Long.toString(memoryLimit));
       if (aggregate != null) pair(text, "Aggregate", aggregate.word());
+      if (escapeHtml) pair(text, "Escape", "Html");
       if (gridFrame != null) pair(text, "GridFrame", gridFrame);
       return new TransformOptions(text.toString());
     }

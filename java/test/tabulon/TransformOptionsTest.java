@@ -40,6 +40,8 @@ class TransformOptionsTest {
         valid("Separate=$", () -> b().separator("$").build()),
         valid("Separate=||&MemoryLimit=1073741824",
             () -> b().memoryLimit(1L << 30).separator("||").build()),
+        valid("Measures=Sales&Escape=Html", () -> b().escapeHtml(true).measures("Sales").build()),
+        valid("", () -> b().escapeHtml(true).escapeHtml(false).build()),
         valid("Measures=Sales&GridFrame=" + layout,
             () -> b().gridFrame(layout).measures("Sales").build()),
         valid("Measures=x", () -> b().measures("a").measures("x").build()),

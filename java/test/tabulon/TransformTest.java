@@ -143,6 +143,29 @@ class TransformTest {
     }
   }
 
+  // The typed option escapes the HTML's data texts; the layout and the raw default stay.
+  @ParameterizedTest
+  @ValueSource(strings = {TestDatabases.H2, TestDatabases.SQLITE})
+  void escapeHtmlEscapesTheDataTexts(String url) throws SQLException {
+    TransformResult escaped;
+    TransformResult raw;
+    try (var c = TestDatabases.open(url); var s = c.createStatement()) {
+      String query = select("texts", "名称", "值");
+      try (var rs = s.executeQuery(query)) {
+        escaped = Tabulon.transform(rs, TransformOptions.builder().escapeHtml(true).build());
+      }
+      try (var rs = s.executeQuery(query)) {
+        raw = Tabulon.transform(rs, TransformOptions.builder().build());
+      }
+    }
+    assertEquals("Html", escaped.request().get("Escape"));
+    assertEquals(null, raw.request().get("Escape"));
+    assertEquals(raw.gridFrame(), escaped.gridFrame());
+    assertTrue(escaped.html().contains("<td>a&quot;b\\c&lt;&amp;&gt;</td>"), escaped.html());
+    assertTrue(escaped.html().contains("<td>😀𝄞</td>"), escaped.html());
+    assertTrue(raw.html().contains("<td>a\"b\\c<&></td>"), raw.html());
+  }
+
   // A result set of many cells must not grow the local reference table
   // (-Xcheck:jni reports that) and reads every cell.
   @ParameterizedTest
