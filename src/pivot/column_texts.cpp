@@ -1,18 +1,11 @@
 #include "pivot/column_texts.h"
 
-namespace tabulon {
+#include <stdexcept>
 
-uint32_t ColumnTexts::findLinear(std::string_view text) const {
-  const uint32_t count = size();
-  for (uint32_t id = 0; id < count; ++id) {
-    if (this->text(id) == text) return id;
-  }
-  return kNoText;
-}
+namespace tabulon {
 
 uint32_t ColumnTexts::add(std::string_view text) {
   const uint32_t id = size();
-  if (id >= kNoText - 1) throw std::length_error("too many distinct texts in a column");
   if (starts_.empty()) starts_.push_back(0);
   bytes_.append(text.data(), text.size());
   starts_.push_back(bytes_.size());
@@ -20,36 +13,27 @@ uint32_t ColumnTexts::add(std::string_view text) {
   return id;
 }
 
-void ColumnTexts::buildIndex() {
-  const uint32_t count = size();
-  index_.reserve(count);
-  for (uint32_t id = 0; id < count; ++id) {
-    index_.findOrAdd(hashBytes(text(id)), id, [](uint32_t) { return false; });
+uint32_t ColumnTexts::intern(std::string_view text, const TextKey& key) {
+  if (last_ != kNoText && lastHash_ == key.hash && this->text(last_) == text) return last_;
+  const uint32_t fresh = size();
+  if (fresh >= kNoText - 1) {
+    // Full: only a text that is there already has a number.
+    const uint32_t found = find(text);
+    if (found != kNoText) return found;
+    throw std::length_error("too many distinct texts in a column");
   }
-}
-
-uint32_t ColumnTexts::intern(std::string_view text, uint64_t hash) {
-  if (last_ != kNoText && this->text(last_) == text) return last_;
-  uint32_t id;
-  if (size() <= kLinearTexts) {
-    id = findLinear(text);
-    if (id == kNoText) {
-      id = add(text);
-      if (size() > kLinearTexts) buildIndex();
-    }
-  } else {
-    const uint32_t fresh = size();
-    id = index_.findOrAdd(hash, fresh,
-                          [&](uint32_t found) { return this->text(found) == text; });
-    if (id == fresh) add(text);
-  }
+  const uint32_t id = index_.findOrAdd(text, key, fresh,
+                                       [this](uint32_t found) { return this->text(found); });
+  if (id == fresh) add(text);
   last_ = id;
+  lastHash_ = key.hash;
   return id;
 }
 
 uint32_t ColumnTexts::find(std::string_view text) const {
-  if (size() <= kLinearTexts) return findLinear(text);
-  return index_.find(hashBytes(text), [&](uint32_t found) { return this->text(found) == text; });
+  const uint32_t id =
+      index_.find(text, TextKey::of(text), [this](uint32_t found) { return this->text(found); });
+  return id == TextIndex::kNone ? kNoText : id;
 }
 
 }  // namespace tabulon
