@@ -127,23 +127,26 @@ class BatchedReader {
     appendRows(count, used, rows);
   }
 
-  // Walks the index: per row its cell count, then each cell's end offset.
+  // Walks the index: per row its cell count, then each cell's end offset;
+  // the batch's rows go into the table together.
   void appendRows(jint count, jint used, RowTable& rows) {
     std::size_t at = 2;
     jint start = 0;
+    views_.clear();
+    lengths_.clear();
     for (jint r = 0; r < count; ++r) {
       if (at >= index_.size()) badBatch();
       const jint cells = index_[at++];
       if (cells < 0 || static_cast<std::size_t>(cells) > index_.size() - at) badBatch();
-      views_.resize(static_cast<std::size_t>(cells));
       for (jint k = 0; k < cells; ++k) {
         const jint end = index_[at++];
         if (end < start || end > used) badBatch();
-        views_[k] = std::string_view(bytes_.data() + start, static_cast<std::size_t>(end - start));
+        views_.emplace_back(bytes_.data() + start, static_cast<std::size_t>(end - start));
         start = end;
       }
-      appendRow(rows, views_.data(), views_.size());
+      lengths_.push_back(static_cast<std::size_t>(cells));
     }
+    rows.appendRows(views_.data(), lengths_.data(), lengths_.size());
   }
 
   JNIEnv* env_;
@@ -155,6 +158,7 @@ class BatchedReader {
   std::vector<jint> index_;
   std::vector<char> bytes_;
   std::vector<std::string_view> views_;
+  std::vector<std::size_t> lengths_;
 };
 
 bool perCellReaderForced(JNIEnv* env) {

@@ -1,8 +1,7 @@
 // ColumnTexts: the distinct texts of one column of a RowTable, each stored
 // once, numbered 0, 1, 2, ... in order of first appearance. The bytes lie
-// end to end in one block and a hash table finds a text's number, so a
-// repeated text costs only its number. Small columns are searched linearly
-// and hold no table.
+// end to end in one block and a hash table (TextIndex) finds a text's
+// number, so a repeated text costs only its number.
 //
 // A column whose texts are only ever read back, never compared (the values
 // of a measure), may store every text as a new one instead: no lookup and
@@ -15,6 +14,7 @@
 
 #include "pivot/open_table.h"
 #include "pivot/pod_buffer.h"
+#include "pivot/text_index.h"
 
 namespace tabulon {
 
@@ -28,11 +28,11 @@ class ColumnTexts {
     return std::string_view(bytes_.data() + starts_[id], starts_[id + 1] - starts_[id]);
   }
   // The number of `text`, added when new.
-  uint32_t intern(std::string_view text) { return intern(text, hashBytes(text)); }
-  // The same with the text's hashBytes already known.
-  uint32_t intern(std::string_view text, uint64_t hash);
-  // Brings what interning a text of this hash reads into the cache (a hint).
-  void prefetch(uint64_t hash) const { index_.prefetch(hash); }
+  uint32_t intern(std::string_view text) { return intern(text, TextKey::of(text)); }
+  // The same with the text's key already known.
+  uint32_t intern(std::string_view text, const TextKey& key);
+  // Brings what interning a text of this key reads into the cache (a hint).
+  void prefetch(const TextKey& key) const { index_.prefetch(key); }
   // The number of `text`, or kNoText.
   uint32_t find(std::string_view text) const;
   // From now on every text is stored as a new one, never looked up. Only
@@ -45,16 +45,13 @@ class ColumnTexts {
   std::size_t longest() const { return longest_; }
 
  private:
-  static constexpr uint32_t kLinearTexts = 2;
-
   uint32_t add(std::string_view text);
-  uint32_t findLinear(std::string_view text) const;
-  void buildIndex();
 
   PodBuffer<char> bytes_;
   PodBuffer<uint64_t> starts_;  // per text its first byte, then the end
-  OpenTable index_;             // built from kLinearTexts + 1 texts on
+  TextIndex index_;
   uint32_t last_ = kNoText;     // the latest text interned: input repeats
+  uint64_t lastHash_ = 0;       // and its key's hash
   std::size_t longest_ = 0;
   bool everyText_ = false;
 };

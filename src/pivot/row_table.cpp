@@ -105,40 +105,58 @@ void RowTable::appendRows(const std::string_view* cells, const std::size_t* leng
   if (widest > columns_.size()) columns_.resize(widest);
   const std::size_t base = ids_.size();
   ids_.resize(base + total);
-  std::vector<std::size_t> starts(rowCount);
-  for (std::size_t r = 0, at = 0; r < rowCount; at += lengths[r], ++r) starts[r] = at;
-  // Column by column: hash the column's texts, then enter them in row
-  // order while the slots of texts a few rows ahead are being fetched.
-  constexpr std::size_t kAhead = 8;
-  std::vector<std::size_t> at;
-  std::vector<uint64_t> hashes;
-  for (std::size_t j = 0; j < widest; ++j) {
-    ColumnTexts& column = columns_[j];
-    uint32_t* ids = ids_.data() + base;
-    if (column.storesEveryText()) {
-      for (std::size_t r = 0; r < rowCount; ++r) {
-        if (lengths[r] <= j) continue;
-        const std::string_view text = cells[starts[r] + j];
-        if (text.size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
-        ids[starts[r] + j] = column.intern(text, 0);
-      }
-      continue;
+  try {
+    for (std::size_t j = 0; j < widest; ++j) {
+      internColumn(j, cells, lengths, rowCount, ids_.data() + base);
     }
-    at.clear();
-    hashes.clear();
-    for (std::size_t r = 0; r < rowCount; ++r) {
-      if (lengths[r] <= j) continue;
-      const std::string_view text = cells[starts[r] + j];
-      if (text.size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
-      at.push_back(starts[r] + j);
-      hashes.push_back(hashBytes(text));
-    }
-    for (std::size_t k = 0; k < at.size(); ++k) {
-      if (k + kAhead < at.size()) column.prefetch(hashes[k + kAhead]);
-      ids[at[k]] = column.intern(cells[at[k]], hashes[k]);
-    }
+  } catch (...) {
+    ids_.resize(base);  // no half-entered rows
+    throw;
   }
-  for (std::size_t r = 0; r < rowCount; ++r) ends_.push_back(base + starts[r] + lengths[r]);
+  for (std::size_t r = 0, end = base; r < rowCount; ++r) {
+    end += lengths[r];
+    ends_.push_back(end);
+  }
+}
+
+void RowTable::internColumn(std::size_t j, const std::string_view* cells,
+                            const std::size_t* lengths, std::size_t rowCount, uint32_t* ids) {
+  // A ring of the next cells of the column, each keyed (and its slot
+  // fetched) kAhead cells before it is entered.
+  constexpr std::size_t kAhead = 16;
+  std::size_t waiting[kAhead];
+  TextKey keys[kAhead];
+  std::size_t first = 0;
+  std::size_t count = 0;
+  ColumnTexts& column = columns_[j];
+  if (column.storesEveryText()) {
+    // Values: appended as they come, nothing to look up.
+    for (std::size_t r = 0, start = 0; r < rowCount; start += lengths[r], ++r) {
+      if (lengths[r] <= j) continue;
+      const std::size_t cell = start + j;
+      if (cells[cell].size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
+      ids[cell] = column.intern(cells[cell], TextKey());
+    }
+    return;
+  }
+  const auto enterFirst = [&] {
+    const std::size_t cell = waiting[first];
+    ids[cell] = column.intern(cells[cell], keys[first]);
+    first = (first + 1) % kAhead;
+    --count;
+  };
+  for (std::size_t r = 0, start = 0; r < rowCount; start += lengths[r], ++r) {
+    if (lengths[r] <= j) continue;
+    const std::size_t cell = start + j;
+    if (cells[cell].size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
+    if (count == kAhead) enterFirst();
+    const std::size_t slot = (first + count) % kAhead;
+    waiting[slot] = cell;
+    keys[slot] = TextKey::of(cells[cell]);
+    column.prefetch(keys[slot]);
+    ++count;
+  }
+  while (count > 0) enterFirst();
 }
 
 void RowTable::push_back(const Row& row) {

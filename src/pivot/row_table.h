@@ -149,7 +149,8 @@ class RowTable {
   void appendRow(const std::string_view* cells, std::size_t count);
   // Appends `rowCount` rows, row r of `lengths[r]` texts, their texts end to
   // end in `cells`. The same as appending them one by one, but each column
-  // is entered in one sweep that fetches its hash slots ahead.
+  // is entered in one sweep that fetches its hash slots ahead; nothing is
+  // allocated per cell.
   void appendRows(const std::string_view* cells, const std::size_t* lengths, std::size_t rowCount);
   void push_back(const Row& row);
   void push_back(const RowRef& row);
@@ -220,6 +221,10 @@ class RowTable {
   ColumnTexts& columnAt(std::size_t j);
   // Marks the value columns of the header `cells` (see setValueColumns).
   void markValueColumns(const std::string_view* cells, std::size_t count);
+  // Enters the texts of column `j` of appendRows' rows, in row order, into
+  // `ids` (the batch's numbers, row after row).
+  void internColumn(std::size_t j, const std::string_view* cells, const std::size_t* lengths,
+                    std::size_t rowCount, uint32_t* ids);
 
   std::vector<ColumnTexts> columns_;
   PodBuffer<uint32_t> ids_;     // every row's text numbers, end to end
