@@ -31,7 +31,7 @@ extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject self, jobj
     // the limit unwinds the request, releasing its memory, before the
     // handler below raises OutOfMemoryError.
     MemoryBudget budget(requestMemoryLimit(optionText));
-    RowTable rows = readResultSet(env, self, cursor);
+    RowTable rows = readResultSet(env, self, cursor, measureNames(optionText));
     const std::string json = transformRequest(std::move(rows), optionText);
     return newJavaString(env, json);
   } catch (...) {

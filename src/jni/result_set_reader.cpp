@@ -26,8 +26,9 @@ void appendCopies(RowTable& rows, const std::vector<std::string>& texts,
   appendRow(rows, views.data(), views.size());
 }
 
-RowTable readPerCell(ResultSetCursor& cursor) {
+RowTable readPerCell(ResultSetCursor& cursor, std::vector<std::string> valueColumns) {
   RowTable rows;
+  rows.setValueColumns(std::move(valueColumns));
   std::vector<std::string> texts;
   std::vector<std::string_view> views;
   std::int64_t counter = 0;
@@ -78,8 +79,9 @@ class BatchedReader {
     indexHolder_.reset(holderOf(env, "[I", index.get()));
   }
 
-  RowTable read() {
+  RowTable read(std::vector<std::string> valueColumns) {
     RowTable rows;
+    rows.setValueColumns(std::move(valueColumns));
     bool first = true;
     for (;;) {
       const jint result =
@@ -185,17 +187,20 @@ jclass bindingClassOf(JNIEnv* env, jobject self, LocalRef<jclass>& owned) {
 
 }  // namespace
 
-RowTable readResultSet(JNIEnv* env, jobject self, ResultSetCursor& cursor) {
+RowTable readResultSet(JNIEnv* env, jobject self, ResultSetCursor& cursor,
+                       std::vector<std::string> valueColumns) {
   if (self == nullptr || cursor.metaData() == nullptr || perCellReaderForced(env)) {
-    return readPerCell(cursor);
+    return readPerCell(cursor, std::move(valueColumns));
   }
   LocalRef<jclass> ownedBinding(env, nullptr);
   const jclass binding = bindingClassOf(env, self, ownedBinding);
   LocalRef<jclass> readerClass(env, nullptr);
   jmethodID readBatch = nullptr;
-  if (!findRowBatchReader(env, binding, readerClass, readBatch)) return readPerCell(cursor);
+  if (!findRowBatchReader(env, binding, readerClass, readBatch)) {
+    return readPerCell(cursor, std::move(valueColumns));
+  }
   BatchedReader reader(env, cursor, readerClass.get(), readBatch);
-  return reader.read();
+  return reader.read(std::move(valueColumns));
 }
 
 }  // namespace tabulon

@@ -18,6 +18,9 @@
 #ifndef TABULON_JNI_RESULT_SET_READER_H_
 #define TABULON_JNI_RESULT_SET_READER_H_
 
+#include <string>
+#include <vector>
+
 #include <jni.h>
 
 #include "jni/result_set_cursor.h"
@@ -26,8 +29,10 @@
 namespace tabulon {
 
 // `self` is what the native method was given: the binding class for a
-// static native, an instance of it otherwise.
-RowTable readResultSet(JNIEnv* env, jobject self, ResultSetCursor& cursor);
+// static native, an instance of it otherwise. The columns named by
+// `valueColumns` keep their values without lookups (RowTable::setValueColumns).
+RowTable readResultSet(JNIEnv* env, jobject self, ResultSetCursor& cursor,
+                       std::vector<std::string> valueColumns = {});
 
 }  // namespace tabulon
 

@@ -77,11 +77,13 @@ std::uint64_t requestMemoryLimit(std::string_view text) {
   return defaultMemoryLimit();
 }
 
-void setValueColumns(RowTable& rows, std::string_view text) {
+std::vector<std::string> measureNames(std::string_view text) {
   std::vector<std::string> names;
   split(optionValue(text, "Measures"), ",", names);
-  rows.setValueColumns(std::move(names));
+  return names;
 }
+
+void setValueColumns(RowTable& rows, std::string_view text) { rows.setValueColumns(measureNames(text)); }
 
 void applyOptions(const RequestOptions& options, CrossTab& tab) {
   tab.setSumOption(options.sumOption);

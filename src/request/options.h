@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pivot/cross_tab.h"
 
@@ -58,6 +59,9 @@ std::optional<std::uint64_t> parseMemoryLimit(std::string_view value);
 // The memory limit of the request with option text `text`: its MemoryLimit
 // value when well-formed, otherwise defaultMemoryLimit().
 std::uint64_t requestMemoryLimit(std::string_view text);
+
+// The measure names of option text `text`: its Measures value split at ",".
+std::vector<std::string> measureNames(std::string_view text);
 
 // Tells `rows`, before it is filled, which columns the Measures of option
 // text `text` name, so that their values are stored without lookups
