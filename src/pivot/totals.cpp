@@ -254,6 +254,19 @@ void appendGroupRows(const PassRows& rows, const Level& level, const std::vector
 // in turn, the column is relabelled "合计" in every data row and the rows
 // are summed by group, so each step totals one level coarser than the one
 // before and its groups are unions of the groups before.
+// True when the leaf groups of `rows` are worth making: when the first
+// rows repeat their keys, so that the groups are much fewer than the rows.
+// (A GROUP BY result, one row per leaf, would only pay for them.)
+bool leavesPay(const PassRows& rows) {
+  constexpr std::size_t kSample = 16384;
+  const std::size_t n = std::min(kSample, rows.rowsLevel.hash.size());
+  std::vector<uint64_t> sample(rows.rowsLevel.hash.begin(), rows.rowsLevel.hash.begin() + n);
+  std::sort(sample.begin(), sample.end());
+  const std::size_t distinct =
+      static_cast<std::size_t>(std::unique(sample.begin(), sample.end()) - sample.begin());
+  return distinct * 2 <= n;
+}
+
 // The leaf groups of `rows` (every key column compared), made once.
 const Level& leafGroups(const PassRows& rows) {
   if (!rows.leavesMade) {
@@ -287,7 +300,8 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
     for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
   }
   const bool byGroup = rows.exact || rows.aggregation != nullptr || rows.watchesMagnitudes();
-  if (fromLeaves && byGroup && header[columns[0]] != kTotalLabel) {
+  if (fromLeaves && byGroup && header[columns[0]] != kTotalLabel &&
+      (rows.leavesMade || leavesPay(rows))) {
     // Rows with equal keys stay together in every step: start from them.
     current = &leafGroups(rows);
     if (rows.watchesMagnitudes()) rowGroup = rows.leafOfRow;
