@@ -7,15 +7,15 @@
 namespace tabulon {
 
 void Aggregation::reset(Aggregate kind, const RowTable& rows, std::size_t firstTotalRow,
-                        const std::vector<std::size_t>& measureColumns) {
+                        const std::vector<bool>& isMeasure) {
   clear();
   kind_ = kind;
   if (!active()) return;
   rows_ = &rows;
   firstTotalRow_ = firstTotalRow;
   slotOf_.assign(rows.columnCount(), -1);
-  for (std::size_t column : measureColumns) {
-    if (column < slotOf_.size() && slotOf_[column] < 0) slotOf_[column] = static_cast<int>(slots_++);
+  for (std::size_t column = 0; column < isMeasure.size() && column < slotOf_.size(); ++column) {
+    if (isMeasure[column]) slotOf_[column] = static_cast<int>(slots_++);
   }
   numbers_.resize(slots_);
 }

@@ -24,9 +24,9 @@ class Aggregation {
  public:
   // Starts a request over `rows` (not owned; must outlive the use) whose
   // rows before `firstTotalRow` are the input and whose measure columns are
-  // `measureColumns`.
+  // flagged in `isMeasure` (per header position).
   void reset(Aggregate kind, const RowTable& rows, std::size_t firstTotalRow,
-             const std::vector<std::size_t>& measureColumns);
+             const std::vector<bool>& isMeasure);
   // Lets go of the rows and every state.
   void clear();
 

@@ -85,8 +85,11 @@ void CrossTab::resetTree() {
   rowDimension_->clearChildren();
 }
 
-void CrossTab::parseText(std::string_view text) {
+void CrossTab::parseText(std::string_view text) { readTable(text, {}); }
+
+void CrossTab::readTable(std::string_view text, std::vector<std::string> valueColumns) {
   rows.clear();
+  rows.setValueColumns(std::move(valueColumns));
   TextTableReader reader(rows);
   reader.feed(text);
   reader.finish();
@@ -97,11 +100,7 @@ void CrossTab::transform(std::string_view input, std::string_view measures) {
     // The measure columns keep their values per row, unlooked-up.
     std::vector<std::string> names;
     split(measures, ",", names);
-    rows.clear();
-    rows.setValueColumns(std::move(names));
-    TextTableReader reader(rows);
-    reader.feed(input);
-    reader.finish();
+    readTable(input, std::move(names));
   }
   transformRows(measures);
 }
@@ -117,14 +116,7 @@ void CrossTab::transformRows(std::string_view measures) {
   if (rows.size() < 2) return;
   resetTree();
   for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
-  std::vector<std::size_t> measureColumns;
-  if (aggregate_ != Aggregate::kNone) {
-    const RowRef header = rows[0];
-    for (std::size_t i = 0; i < header.size(); ++i) {
-      if (isMeasureName(header[i])) measureColumns.push_back(i);
-    }
-  }
-  aggregation_.reset(aggregate_, rows, rows.size(), measureColumns);
+  aggregation_.reset(aggregate_, rows, rows.size(), measureColumnMask(rows[0]));
   runTotals();
   buildTree(measureNames);
 }

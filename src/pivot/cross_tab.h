@@ -118,6 +118,9 @@ class CrossTab {
  private:
   // Marks which header positions are measure columns.
   std::vector<bool> measureColumnMask(const RowRef& header) const;
+  // Replaces rows by the table in `text`, the `valueColumns` kept as values
+  // (RowTable::setValueColumns).
+  void readTable(std::string_view text, std::vector<std::string> valueColumns);
   enum class Axis { kRows, kColumns };
   void transformRows(std::string_view measures);  // over `rows` as they are
   void runTotals();  // totals.cpp: the passes that sumOption asks for

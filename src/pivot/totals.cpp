@@ -44,6 +44,11 @@ namespace {
 
 using namespace totals;
 
+// sum += n, held at 2^64 - 1 instead of wrapping.
+void addMagnitude(uint64_t& sum, uint64_t n) {
+  if (__builtin_add_overflow(sum, n, &sum)) sum = UINT64_MAX;
+}
+
 // The next step's groups of an exact list in which no row can copy the
 // header: each key group sums its member groups.
 Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key) {
@@ -74,8 +79,7 @@ Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key)
     }
     if (!watch) continue;
     for (std::size_t m = 0; m < measures; ++m) {
-      uint64_t& sum = next.magnitude[k * measures + m];
-      if (__builtin_add_overflow(sum, rows.magnitudeAt(level, g, m), &sum)) sum = UINT64_MAX;
+      addMagnitude(next.magnitude[k * measures + m], rows.magnitudeAt(level, g, m));
     }
   }
   return next;
@@ -198,8 +202,7 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
         next.total[at] = readBack(next.sum[at]);
         if (!rows.watchesMagnitudes()) continue;
         next.micros[at] += rows.rowsLevel.micros[i * measures + m];
-        uint64_t& sum = next.magnitude[at];
-        if (__builtin_add_overflow(sum, rows.magnitudeAt(rows.rowsLevel, i, m), &sum)) sum = UINT64_MAX;
+        addMagnitude(next.magnitude[at], rows.magnitudeAt(rows.rowsLevel, i, m));
       }
     }
   }

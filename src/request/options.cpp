@@ -1,31 +1,43 @@
 #include "request/options.h"
 
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "pivot/memory_budget.h"
 
 namespace tabulon {
 
 namespace {
-constexpr std::string_view kMemoryLimitKey = "MemoryLimit";
-constexpr std::string_view kMemoryLimitPattern = "MemoryLimit=";
-constexpr std::string_view kAggregateKey = "Aggregate";
-constexpr std::string_view kAggregatePattern = "Aggregate=";
-constexpr std::string_view kEscapeKey = "Escape";
-constexpr std::string_view kEscapePattern = "Escape=";
-}  // namespace
 
-std::string optionValue(std::string_view text, std::string_view key) {
+constexpr std::string_view kMemoryLimitKey = "MemoryLimit";
+
+// The value of `key` as optionValue finds it, or nothing when the text
+// does not hold key + "=".
+std::optional<std::string> presentValue(std::string_view text, std::string_view key) {
   std::string pattern;
   pattern.reserve(key.size() + 1);
   pattern.append(key);
   pattern += '=';
   const std::size_t at = text.find(pattern);
-  if (at == std::string_view::npos) return std::string();
+  if (at == std::string_view::npos) return std::nullopt;
   const std::size_t begin = at + pattern.size();
   const std::size_t end = text.find('&', begin);
   const std::size_t count = end == std::string_view::npos ? std::string_view::npos : end - begin;
   return std::string(text.substr(begin, count));
+}
+
+// Looks up an option that is echoed only when the text has its key.
+void readOptional(std::string_view text, std::string_view key, bool& present, std::string& value) {
+  std::optional<std::string> found = presentValue(text, key);
+  present = found.has_value();
+  value = found ? std::move(*found) : std::string();
+}
+
+}  // namespace
+
+std::string optionValue(std::string_view text, std::string_view key) {
+  return presentValue(text, key).value_or(std::string());
 }
 
 RequestOptions readOptions(std::string_view text) {
@@ -36,12 +48,9 @@ RequestOptions readOptions(std::string_view text) {
   options.rowColSort = optionValue(text, "RowColSort");
   options.separate = optionValue(text, "Separate");
   options.gridFrame = optionValue(text, "GridFrame");
-  options.hasMemoryLimit = text.find(kMemoryLimitPattern) != std::string_view::npos;
-  options.memoryLimit = optionValue(text, kMemoryLimitKey);
-  options.hasAggregate = text.find(kAggregatePattern) != std::string_view::npos;
-  options.aggregate = optionValue(text, kAggregateKey);
-  options.hasEscape = text.find(kEscapePattern) != std::string_view::npos;
-  options.escape = optionValue(text, kEscapeKey);
+  readOptional(text, kMemoryLimitKey, options.hasMemoryLimit, options.memoryLimit);
+  readOptional(text, "Aggregate", options.hasAggregate, options.aggregate);
+  readOptional(text, "Escape", options.hasEscape, options.escape);
   return options;
 }
 
@@ -69,10 +78,8 @@ std::optional<std::uint64_t> parseMemoryLimit(std::string_view value) {
 }
 
 std::uint64_t requestMemoryLimit(std::string_view text) {
-  if (text.find(kMemoryLimitPattern) != std::string_view::npos) {
-    if (std::optional<std::uint64_t> bytes = parseMemoryLimit(optionValue(text, kMemoryLimitKey))) {
-      return *bytes;
-    }
+  if (const std::optional<std::string> value = presentValue(text, kMemoryLimitKey)) {
+    if (const std::optional<std::uint64_t> bytes = parseMemoryLimit(*value)) return *bytes;
   }
   return defaultMemoryLimit();
 }
