@@ -197,8 +197,8 @@ void CellTable::assign(std::size_t row, std::size_t measure) {
   } else if (c == fresh) {
     cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure),
                           static_cast<uint32_t>(row)});
-  } else {
-    cells_[c].valueRow = static_cast<uint32_t>(row);
+  } else if (row > cells_[c].valueRow) {
+    cells_[c].valueRow = static_cast<uint32_t>(row);  // the latest row's value wins
   }
 }
 

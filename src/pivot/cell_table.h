@@ -73,7 +73,9 @@ class CellTable : private RowTableObserver {
     table_.reserve(n);
     cells_.reserve(n);
   }
-  // Stores the cell of data row `row` and measure `measure`.
+  // Stores the cell of data row `row` and measure `measure`; without
+  // aggregating, a row before the one that gave the cell its value leaves
+  // the value.
   void assign(std::size_t row, std::size_t measure);
   // Writes the aggregates of the cells as their texts (aggregating only).
   void finishAggregates();

@@ -138,12 +138,14 @@ void CrossTab::buildTree(const std::vector<std::string>& measureNames) {
 void CrossTab::buildLayout(const std::vector<std::string>& measureNames) {
   resetTree();
   for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
+  groupRows();
   if (gridFrame.empty()) {
     autoLayout();
   } else {
     applyGridFrame(*this, gridFrame);
   }
   fillRowTreeAndCells();
+  groups_.clear();
 }
 
 std::vector<bool> CrossTab::measureColumnMask(const RowRef& header) const {

@@ -18,6 +18,7 @@
 #include "pivot/cell_table.h"
 #include "pivot/cut_ids.h"
 #include "pivot/dim_node.h"
+#include "pivot/row_groups.h"
 #include "pivot/row_table.h"
 
 namespace tabulon {
@@ -129,7 +130,10 @@ class CrossTab {
 
   Aggregate aggregate_ = Aggregate::kNone;
   Aggregation aggregation_;  // of `rows`, for the transform under way
-  CutIds cuts_;  // of `rows`, for the build under way
+  // Computes cuts_ and groups_ of `rows` for the build under way.
+  void groupRows();
+  CutIds cuts_;        // of `rows`, for the build under way
+  RowGroups groups_;   // of `rows` by their keys, likewise
   DimNode* measureDimension_ = nullptr;
   DimNode* columnDimension_ = nullptr;
   DimNode* columnHeader_ = nullptr;

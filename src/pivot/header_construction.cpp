@@ -12,21 +12,23 @@
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
 #include "pivot/open_table.h"
+#include "pivot/row_groups.h"
 
 namespace tabulon {
 
 namespace {
 
 // Calls add(row) for the first row of every distinct path: the cut numbers
-// of the row's texts at `positions` below `end(row)`.
+// of the row's texts at `positions` below `end(row)`. Only the first row of
+// each group is looked at: the rows of a group share their paths.
 template <typename Accept, typename End, typename Add>
-void forEachDistinctPath(const RowTable& rows, const CutIds& cuts,
+void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGroups& groups,
                          const std::vector<std::size_t>& positions, Accept accept, End end, Add add) {
   OpenTable seen;
   std::vector<uint32_t> firstRows;
-  for (std::size_t r = 0; r < rows.size(); ++r) {
+  groups.forEach([&](std::size_t r, std::size_t) {
     const RowRef row = rows[r];
-    if (!accept(row)) continue;
+    if (!accept(row)) return;
     const std::size_t p1 = end(row);
     const uint32_t* ids = rows.rowIds(r);
     uint64_t h = mixBits(p1 + 1);
@@ -45,14 +47,28 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts,
       }
       return true;
     });
-    if (found != fresh) continue;
+    if (found != fresh) return;
     if (r >= OpenTable::kEmpty) throw std::length_error("too many rows");
     firstRows.push_back(static_cast<uint32_t>(r));
     add(row);
-  }
+  });
 }
 
 }  // namespace
+
+void CrossTab::groupRows() {
+  cuts_.reset(rows);
+  groups_.clear();
+  if (rows.empty()) return;
+  const RowRef header = rows[0];
+  const std::vector<bool> isMeasure = measureColumnMask(header);
+  const int sep = findSeparatorColumn(header, separate);
+  std::vector<std::size_t> keyPositions;
+  for (std::size_t k = 0; k < header.size(); ++k) {
+    if (static_cast<int>(k) != sep && !isMeasure[k]) keyPositions.push_back(k);
+  }
+  groups_.build(rows, cuts_, keyPositions);
+}
 
 void CrossTab::fillColumnDimension() {
   if (rows.empty()) return;
@@ -99,7 +115,6 @@ void CrossTab::addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, 
 
 void CrossTab::autoLayout() {
   if (rows.empty()) return;
-  cuts_.reset(rows);
   fillColumnDimension();
   const RowRef header = rows[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
@@ -125,7 +140,7 @@ void CrossTab::autoLayout() {
         if (!isMeasure[j]) positions.push_back(j);
       }
       forEachDistinctPath(
-          rows, cuts_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
+          rows, cuts_, groups_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
           [&](const RowRef& row) { return std::min(row.size(), header.size()); },
           [&](const RowRef& row) {
             addMemberPath(columnHeader_, row, p0, std::min(row.size(), header.size()), isMeasure);
@@ -141,7 +156,6 @@ void CrossTab::autoLayout() {
 
 void CrossTab::fillRowTreeAndCells() {
   if (rows.empty()) return;
-  cuts_.reset(rows);
   const RowRef header = rows[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
   const int sep = findSeparatorColumn(header, separate);
@@ -188,13 +202,25 @@ void CrossTab::fillRowTreeAndCells() {
       if (!isMeasure[j]) positions.push_back(j);
     }
     forEachDistinctPath(
-        rows, cuts_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
+        rows, cuts_, groups_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
         [&](const RowRef&) { return static_cast<std::size_t>(sep); },
         [&](const RowRef& row) { addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure); });
   }
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    if (!isFullRow(rows[r], header)) continue;
-    for (const std::size_t m : stored) cells.assign(r, m);
+  if (aggregation_.active()) {
+    // Every row adds to its cells' aggregates.
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (!isFullRow(rows[r], header)) continue;
+      for (const std::size_t m : stored) cells.assign(r, m);
+    }
+  } else {
+    // A group's first row makes its cells (in the order of first rows), its
+    // last row gives them their values; the rows between change nothing.
+    groups_.forEach([&](std::size_t first, std::size_t last) {
+      if (!isFullRow(rows[first], header)) return;
+      for (const std::size_t m : stored) cells.assign(first, m);
+      if (last == first) return;
+      for (const std::size_t m : stored) cells.assign(last, m);
+    });
   }
   cells.finishAggregates();
 }

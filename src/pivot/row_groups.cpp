@@ -1,0 +1,71 @@
+#include "pivot/row_groups.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "pivot/open_table.h"
+
+namespace tabulon {
+
+namespace {
+
+// Grouping is kept only when, after this many rows, they have at most half
+// as many keys.
+constexpr std::size_t kProbeRows = 16384;
+
+}  // namespace
+
+void RowGroups::clear() {
+  grouped_ = false;
+  rowCount_ = 0;
+  std::vector<Group>().swap(groups_);
+}
+
+void RowGroups::build(const RowTable& rows, const CutIds& cuts,
+                      const std::vector<std::size_t>& keyPositions) {
+  clear();
+  rowCount_ = rows.size();
+  if (rows.empty()) return;
+  grouped_ = groupAll(rows, cuts, keyPositions);
+  if (!grouped_) std::vector<Group>().swap(groups_);
+}
+
+bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
+                         const std::vector<std::size_t>& keyPositions) {
+  if (rows.size() >= OpenTable::kEmpty) throw std::length_error("too many rows");
+  const RowRef header = rows[0];
+  const std::size_t width = header.size();
+  OpenTable table;
+  std::size_t seen = 0;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const RowRef row = rows[r];
+    if (row == header) continue;
+    const std::size_t p1 = std::min(row.size(), width);
+    const uint32_t* ids = rows.rowIds(r);
+    uint64_t h = p1 + 1;
+    for (std::size_t j : keyPositions) {
+      if (j >= p1) break;
+      h = (h + cuts.of(j, ids[j])) * 0x9e3779b97f4a7c15ULL;
+    }
+    const std::size_t fresh = groups_.size();
+    const uint32_t found = table.findOrAdd(mixBits(h), fresh, [&](uint32_t k) {
+      const std::size_t other = groups_[k].first;
+      if (std::min(rows.rowLength(other), width) != p1) return false;
+      const uint32_t* otherIds = rows.rowIds(other);
+      for (std::size_t j : keyPositions) {
+        if (j >= p1) break;
+        if (cuts.of(j, ids[j]) != cuts.of(j, otherIds[j])) return false;
+      }
+      return true;
+    });
+    if (found == fresh) {
+      groups_.push_back(Group{static_cast<uint32_t>(r), static_cast<uint32_t>(r)});
+    } else {
+      groups_[found].last = static_cast<uint32_t>(r);
+    }
+    if (++seen == kProbeRows && groups_.size() * 2 > seen) return false;
+  }
+  return true;
+}
+
+}  // namespace tabulon

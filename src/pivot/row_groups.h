@@ -1,0 +1,57 @@
+// RowGroups: the rows of a table grouped by their key, so that the stages
+// that care only for distinct keys (the member trees, the cells) visit each
+// key once instead of once per row.
+//
+// A row's key is its length, up to the header's, and the cut text numbers
+// (CutIds) at the key positions below that length; copies of the header
+// (row 0 included) belong to no group when rows are grouped. All rows of a group are alike to
+// those stages: the same member paths, the same cell keys, and all full or
+// all short. A group knows its first and its last row.
+//
+// When the first rows hardly repeat a key, grouping would cost more than it
+// saves: every row then stays its own group and nothing is stored.
+#ifndef TABULON_PIVOT_ROW_GROUPS_H_
+#define TABULON_PIVOT_ROW_GROUPS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "pivot/cut_ids.h"
+#include "pivot/row_table.h"
+
+namespace tabulon {
+
+class RowGroups {
+ public:
+  // Groups the rows of `rows`; `keyPositions` ascending. `rows` and `cuts`
+  // are read only during the call.
+  void build(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions);
+  void clear();
+
+  // Calls visit(first, last) for every group, in the order of first rows;
+  // when not grouped, visit(r, r) for every row r, header copies included.
+  template <typename Visit>
+  void forEach(Visit visit) const {
+    if (!grouped_) {
+      for (std::size_t r = 0; r < rowCount_; ++r) visit(r, r);
+      return;
+    }
+    for (const Group& g : groups_) visit(std::size_t{g.first}, std::size_t{g.last});
+  }
+
+ private:
+  struct Group {
+    uint32_t first;
+    uint32_t last;
+  };
+  bool groupAll(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions);
+
+  bool grouped_ = false;
+  std::size_t rowCount_ = 0;
+  std::vector<Group> groups_;  // when grouped
+};
+
+}  // namespace tabulon
+
+#endif  // TABULON_PIVOT_ROW_GROUPS_H_
