@@ -55,11 +55,11 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts,
 }  // namespace
 
 void CrossTab::fillColumnDimension() {
-  if (rows.empty()) return;
-  const RowRef header = rows[0];
+  if (rows_.empty()) return;
+  const RowRef header = rows_[0];
   bool pastSeparator = false;
   for (std::string_view title : header) {
-    if (title == separate) {
+    if (title == options_.separate) {
       pastSeparator = true;
       continue;
     }
@@ -98,16 +98,16 @@ void CrossTab::addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, 
 }
 
 void CrossTab::autoLayout() {
-  if (rows.empty()) return;
-  cuts_.reset(rows);
+  if (rows_.empty()) return;
+  cuts_.reset(rows_);
   fillColumnDimension();
-  const RowRef header = rows[0];
+  const RowRef header = rows_[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
-  const int sep = findSeparatorColumn(header, separate);
+  const int sep = findSeparatorColumn(header, options_.separate);
   bool rowSide = true;
   bool columnPassDone = false;
   for (std::size_t i = 0; i < header.size(); ++i) {
-    if (header[i] == separate) {
+    if (header[i] == options_.separate) {
       rowSide = false;
       continue;
     }
@@ -125,7 +125,7 @@ void CrossTab::autoLayout() {
         if (!isMeasure[j]) positions.push_back(j);
       }
       forEachDistinctPath(
-          rows, cuts_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
+          rows_, cuts_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
           [&](const RowRef& row) { return std::min(row.size(), header.size()); },
           [&](const RowRef& row) {
             addMemberPath(columnHeader_, row, p0, std::min(row.size(), header.size()), isMeasure);
@@ -140,11 +140,11 @@ void CrossTab::autoLayout() {
 }
 
 void CrossTab::fillRowTreeAndCells() {
-  if (rows.empty()) return;
-  cuts_.reset(rows);
-  const RowRef header = rows[0];
+  if (rows_.empty()) return;
+  cuts_.reset(rows_);
+  const RowRef header = rows_[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
-  const int sep = findSeparatorColumn(header, separate);
+  const int sep = findSeparatorColumn(header, options_.separate);
   DimNode* rowTop = nullptr;
   if (sep >= 1 && !rowDimension_->children().empty()) rowTop = rowDimension_->children()[0];
 
@@ -180,7 +180,7 @@ void CrossTab::fillRowTreeAndCells() {
       stored.push_back(m);
     }
   }
-  cells.reset(rows, cuts_, std::move(layout), aggregation_.active() ? &aggregation_ : nullptr);
+  cells_.reset(rows_, cuts_, std::move(layout), aggregation_.active() ? &aggregation_ : nullptr);
 
   if (rowTop != nullptr) {
     std::vector<std::size_t> positions;
@@ -188,15 +188,15 @@ void CrossTab::fillRowTreeAndCells() {
       if (!isMeasure[j]) positions.push_back(j);
     }
     forEachDistinctPath(
-        rows, cuts_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
+        rows_, cuts_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
         [&](const RowRef&) { return static_cast<std::size_t>(sep); },
         [&](const RowRef& row) { addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure); });
   }
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    if (!isFullRow(rows[r], header)) continue;
-    for (const std::size_t m : stored) cells.assign(r, m);
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    if (!isFullRow(rows_[r], header)) continue;
+    for (const std::size_t m : stored) cells_.assign(r, m);
   }
-  cells.finishAggregates();
+  cells_.finishAggregates();
 }
 
 }  // namespace tabulon
