@@ -139,12 +139,13 @@ TEST(GridFrameTest, WriterTooFewRows) {
 
 TEST(GridFrameTest, WriterUnevenTree) {
   CrossTab tab;
-  DimNode* a = tab.columnHeader()->getOrAddChild("a");
+  DimNode head("列头");
+  DimNode* a = head.getOrAddChild("a");
   a->getOrAddChild("x")->getOrAddChild("p");
   a->getOrAddChild("y");
-  tab.columnHeader()->getOrAddChild("b");
-  tab.columnHeader()->getOrAddChild("c")->getOrAddChild("z");
-  EXPECT_EQ(gridFrameSide(tab, tab.columnHeader(), true, "Col"), "[a[x[p],y],b,c[z]]");
+  head.getOrAddChild("b");
+  head.getOrAddChild("c")->getOrAddChild("z");
+  EXPECT_EQ(gridFrameSide(tab, &head, true, "Col"), "[a[x[p],y],b,c[z]]");
 }
 
 // ------------------------------------------------------------ round trip

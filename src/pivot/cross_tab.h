@@ -61,25 +61,12 @@ class CrossTab {
   const PivotOptions& options() const { return options_; }
   Aggregate aggregate() const { return options_.aggregate; }
 
-  // Rebuilds tree and cells from the rows; standard exceptions end here
-  // with one line "运行时产生错误:<message>\n" on standard error, except
-  // std::bad_alloc (memory exhaustion), which reaches the caller.
-  void buildTree(const std::vector<std::string>& measureNames);
-  // Creates the skeleton, or empties its four nodes.
-  void resetTree();
-
-  // Header construction (header_construction.cpp).
-  void autoLayout();
-  void fillColumnDimension();
-  // Adds the member path of `row` over positions [p0, p1) below `start`;
-  // `isMeasure` marks the measure columns of the header.
-  void addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, std::size_t p1,
-                     const std::vector<bool>& isMeasure);
-  void fillRowTreeAndCells();
-
-  // Totals (totals.cpp): passes that append total rows to the rows.
+  // Totals (totals.cpp), stages that also run on their own: passes that
+  // append total rows to the rows.
   void appendRowTotals(const RowTable& list);
   void appendColumnTotals(const RowTable& list);
+  // The rows of `list` (row 0 = header) summed by group, as the header row
+  // followed by one row per group.
   RowTable sumGroups(const RowTable& list) const;
 
   // Display order of the descendants of `node` at `depth` (1 = children) on
@@ -89,10 +76,10 @@ class CrossTab {
                                              std::string_view axis) const;
 
   // The skeleton nodes, always present.
-  DimNode* measureDimension() const { return measureDimension_; }
-  DimNode* columnDimension() const { return columnDimension_; }
-  DimNode* columnHeader() const { return columnHeader_; }
-  DimNode* rowDimension() const { return rowDimension_; }
+  const DimNode* measureDimension() const { return measureDimension_; }
+  const DimNode* columnDimension() const { return columnDimension_; }
+  const DimNode* columnHeader() const { return columnHeader_; }
+  const DimNode* rowDimension() const { return rowDimension_; }
 
   // True when header text `text` (cut to 49 bytes) names a measure.
   bool isMeasureName(std::string_view text) const {
@@ -100,6 +87,23 @@ class CrossTab {
   }
 
  private:
+  // Reads a layout text into the column header and the row titles.
+  friend void applyGridFrame(CrossTab& tab, std::string_view text);
+
+  // Rebuilds tree and cells from the rows; standard exceptions end here
+  // with one line "运行时产生错误:<message>\n" on standard error, except
+  // std::bad_alloc (memory exhaustion), which reaches the caller.
+  void buildTree(const std::vector<std::string>& measureNames);
+  // Creates the skeleton, or empties its four nodes.
+  void resetTree();
+  // Header construction (header_construction.cpp).
+  void autoLayout();
+  void fillColumnDimension();
+  // Adds the member path of `row` over positions [p0, p1) below `start`;
+  // `isMeasure` marks the measure columns of the header.
+  void addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, std::size_t p1,
+                     const std::vector<bool>& isMeasure);
+  void fillRowTreeAndCells();
   // Marks which header positions are measure columns.
   std::vector<bool> measureColumnMask(const RowRef& header) const;
   enum class Axis { kRows, kColumns };
