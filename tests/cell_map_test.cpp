@@ -29,7 +29,7 @@ TEST(CellMapTest, LastValueWinsAndIterationSkipsReplacedOnes) {
   EXPECT_EQ(cells.at(""), "");
   EXPECT_TRUE(cells.contains(""));
   EXPECT_THROW(cells.at("c."), std::out_of_range);
-  cells.insert_or_assign("b.", "4");  // after a read: entered again
+  cells.insert_or_assign("b.", "4");  // replaced after a read
   EXPECT_EQ(contents(cells), (std::vector<std::pair<std::string, std::string>>{
                                  {"", ""}, {"a.", "3"}, {"b.", "4"}}));
   cells.clear();
@@ -37,8 +37,8 @@ TEST(CellMapTest, LastValueWinsAndIterationSkipsReplacedOnes) {
   EXPECT_TRUE(contents(cells).empty());
 }
 
-// Bulk inserts are entered in slot order; the result must equal entering
-// them one by one, duplicates included, at every size and load.
+// Many inserts, duplicates included, growing the key table at every size
+// and load: the map must equal an ordered map fed the same way.
 TEST(CellMapTest, BulkInsertsMatchAnOrderedMap) {
   for (int count : {10, 5000, 300000}) {
     CellMap cells;
