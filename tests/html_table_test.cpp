@@ -327,11 +327,11 @@ TEST(HtmlTableTest, OneColumnLevelHasNoUpperRowAndNoLogo) {
 TEST(HtmlTableTest, ThreeColumnLevelsLogoSpansTwoRowsOnce) {
   CrossTab tab;
   runTransform(tab,
-                {{"Region", "|", "Year", "Qtr", "Sales"},
-                 {"East", "|", "2019", "Q1", "1"},
-                 {"East", "|", "2019", "Q2", "2"},
-                 {"East", "|", "2020", "Q1", "3"}},
-                "Sales");
+               {{"Region", "|", "Year", "Qtr", "Sales"},
+                {"East", "|", "2019", "Q1", "1"},
+                {"East", "|", "2019", "Q2", "2"},
+                {"East", "|", "2020", "Q1", "3"}},
+               "Sales");
   const std::string expected =
       std::string(kOpen) + "<thead>\n" + "<tr>\n" + logoCell(2, 1) +
       "<td colspan=2 class=\"colhdr\">2019</td>" + colhdr("2020") + "</tr>\n" + "<tr>\n" +
@@ -347,11 +347,11 @@ TEST(HtmlTableTest, TitlesKeepStoredOrderWhileRowsAndColumnsSort) {
   PivotOptions options;
   options.setRowColSort("RowSort");
   runTransform(tab,
-                {{"Zone", "Area", "|", "Month", "V"},
-                 {"西", "b", "|", "十月", "1"},
-                 {"东", "a", "|", "二月", "2"},
-                 {"东", "c", "|", "一月", "3"}},
-                "V", options);
+               {{"Zone", "Area", "|", "Month", "V"},
+                {"西", "b", "|", "十月", "1"},
+                {"东", "a", "|", "二月", "2"},
+                {"东", "c", "|", "一月", "3"}},
+               "V", options);
   const std::string html = renderHtml(tab);
   // Titles in stored order although RowSort is set.
   EXPECT_NE(html.find(colhdr("Zone") + colhdr("Area") + kTitleRowMiddle), std::string::npos);

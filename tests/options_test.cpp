@@ -141,7 +141,8 @@ TEST(MeasuresOptionTest, ReachesTheEngineAsAList) {
   };
   for (const Case& c : cases) {
     CrossTab tab;
-    tab.transform({{"A", "|", "C", "ma", "mb"}, {"a", "|", "c", "1", "2"}}, pivotOptions(readOptions(c.text)));
+    tab.transform({{"A", "|", "C", "ma", "mb"}, {"a", "|", "c", "1", "2"}},
+                  pivotOptions(readOptions(c.text)));
     std::vector<std::string> names;
     for (const DimNode* child : tab.measureDimension()->children()) {
       names.emplace_back(child->name());

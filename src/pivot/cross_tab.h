@@ -8,10 +8,8 @@
 #ifndef TABULON_PIVOT_CROSS_TAB_H_
 #define TABULON_PIVOT_CROSS_TAB_H_
 
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "pivot/aggregation.h"
@@ -59,7 +57,6 @@ class CrossTab {
   const CellTable& cells() const { return cells_; }
   const DimNode& root() const { return root_; }
   const PivotOptions& options() const { return options_; }
-  Aggregate aggregate() const { return options_.aggregate; }
 
   // Totals (totals.cpp), stages that also run on their own: passes that
   // append total rows to the rows.

@@ -396,7 +396,8 @@ void CrossTab::runTotals() {
   Aggregation* aggregation = aggregation_.active() ? &aggregation_ : nullptr;
   switch (options_.sumOption) {
     case SumOption::kRows:
-      labelledTotals(PassRows(*this, rows_, 1, rows_.size(), aggregation), rowSideColumns(*this, rows_[0]), rows_);
+      labelledTotals(PassRows(*this, rows_, 1, rows_.size(), aggregation), rowSideColumns(*this, rows_[0]),
+                     rows_);
       break;
     case SumOption::kColumns:
       labelledTotals(PassRows(*this, rows_, 1, rows_.size(), aggregation), columnSideColumns(*this, rows_[0]),

@@ -3,8 +3,8 @@
 //
 // optionValue finds one value; readOptions looks up the known keys;
 // pivotOptions turns them into the engine's PivotOptions. No option text is
-// ever an error: absent keys and unknown words leave the defaults. Values are copies; nothing here keeps a reference to
-// the option text.
+// ever an error: absent keys and unknown words leave the defaults. Values
+// are copies; nothing here keeps a reference to the option text.
 #ifndef TABULON_REQUEST_OPTIONS_H_
 #define TABULON_REQUEST_OPTIONS_H_
 
