@@ -5,9 +5,9 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "pivot/cross_tab.h"
-#include "pivot/labels.h"
 
 namespace tabulon {
 namespace {
@@ -27,12 +27,14 @@ void BM_UniqueIdRows(benchmark::State& state) {
   RowTable table;
   table.push_back({"Id", "|", "Kind", "m"});
   for (int i = 0; i < 200000; ++i) table.push_back({std::to_string(i), "", "k", "1"});
+  PivotOptions options;
+  options.setMeasures("m");
   for (auto _ : state) {
     state.PauseTiming();
     auto tab = std::make_unique<CrossTab>();
-    tab->rows = table;
+    RowTable rows = table;
     state.ResumeTiming();
-    tab->transform(kConvertedMarker, "m");
+    tab->transform(std::move(rows), options);
     state.PauseTiming();
     tab.reset();
     state.ResumeTiming();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pivot/cross_tab.h"
+#include "pivot/text_table_reader.h"
 #include "render/grid_frame.h"
 
 namespace {
@@ -43,22 +44,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (lineEnd == std::string_view::npos) return 0;
   std::string_view measures = input.substr(0, lineEnd);
   std::string_view table = input.substr(lineEnd + 1);
-  const int sumOption = size % 4;
-  const int sumPos = (size / 4) % 2;
+  static const SumOption kSumOptions[] = {SumOption::kNone, SumOption::kRows, SumOption::kColumns,
+                                          SumOption::kBoth};
+  PivotOptions options;
+  options.sumOption = kSumOptions[size % 4];
+  options.sumPos = (size / 4) % 2 == 0 ? SumPos::kFirst : SumPos::kLast;
+  options.setMeasures(measures);
 
   CrossTab first;
-  first.sumOption = sumOption;
-  first.sumPos = sumPos;
-  first.transform(table, measures);
+  first.transform(parseText(table, options.measures), options);
   if (!treeRoundTrips(first.rowDimension()) || !treeRoundTrips(first.columnHeader())) return 0;
   const std::string layout = renderGridFrame(first);
 
   CrossTab second;
-  second.sumOption = sumOption;
-  second.sumPos = sumPos;
-  second.setGridFrame(layout);
-  second.transform(table, measures);
-  if (second.rows.size() < 2) return 0;
+  options.gridFrame = layout;
+  second.transform(parseText(table, options.measures), options);
+  if (second.rows().size() < 2) return 0;
   if (renderGridFrame(second) != layout) __builtin_trap();
   return 0;
 }

@@ -1,4 +1,4 @@
-// Fuzzes a table text through parseText, transform with every totals code
+// Fuzzes a table text through parseText, transform with every totals kind
 // and total position, as it is and aggregating, and both renderers. The
 // first line of the input is the measures list; the rest is the table.
 #include <cstddef>
@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "pivot/cross_tab.h"
+#include "pivot/text_table_reader.h"
 #include "render/grid_frame.h"
 #include "render/html_table.h"
 
@@ -15,16 +16,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::size_t lineEnd = input.find('\n');
   std::string_view measures = input.substr(0, lineEnd);
   std::string_view table = lineEnd == std::string_view::npos ? "" : input.substr(lineEnd + 1);
-  // Each totals code once as the last row wins, once aggregating.
+  // Each totals kind once as the last row wins, once aggregating.
   static const char* const kAggregates[] = {"Sum", "Count", "Min", "Max", "Avg"};
+  static const SumOption kSumOptions[] = {SumOption::kNone, SumOption::kRows, SumOption::kColumns,
+                                          SumOption::kBoth};
   for (int run = 0; run < 8; ++run) {
-    const int sumOption = run % 4;
+    const int kind = run % 4;
+    PivotOptions options;
+    options.sumOption = kSumOptions[kind];
+    options.sumPos = kind % 2 == 0 ? SumPos::kFirst : SumPos::kLast;
+    options.rowSort = kind >= 2;
+    if (run >= 4) options.setAggregate(kAggregates[(static_cast<std::size_t>(kind) + size) % 5]);
+    options.setMeasures(measures);
     CrossTab tab;
-    tab.sumOption = sumOption;
-    tab.sumPos = sumOption % 2;
-    tab.setRowColSort(sumOption >= 2 ? "RowSort" : "");
-    if (run >= 4) tab.setAggregate(kAggregates[(static_cast<std::size_t>(sumOption) + size) % 5]);
-    tab.transform(table, measures);
+    tab.transform(parseText(table, options.measures), options);
     renderGridFrame(tab);
     renderHtml(tab);
   }

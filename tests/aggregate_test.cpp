@@ -12,6 +12,7 @@
 
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
+#include "transform_helpers.h"
 
 namespace tabulon {
 namespace {
@@ -87,19 +88,21 @@ std::string keyOf(const std::string& r1, const std::string& r2, const std::strin
   return r1 + "." + r2 + "." + c1 + "." + measure + ".";
 }
 
-void checkTable(Aggregate kind, const char* word, int sumOption, const char* sumPos,
+void checkTable(Aggregate kind, const char* word, const char* sumOption, const char* sumPos,
                 const std::vector<DetailRow>& data) {
   CrossTab tab;
-  tab.setAggregate(word);
-  tab.sumOption = sumOption;
-  tab.setSumPos(sumPos);
+  PivotOptions options;
+  options.setAggregate(word);
+  options.setSumOption(sumOption);
+  options.setSumPos(sumPos);
   RowTable table;
   table.push_back({"R1", "R2", "|", "C1", "Amount", "Cost"});
   for (const DetailRow& d : data) table.push_back({d.r1, d.r2, "", d.c1, d.amount.text, d.cost.text});
-  tab.transformRows(std::move(table), "Amount,Cost");
+  runTransform(tab, std::move(table), "Amount,Cost", options);
 
-  const bool rowTotals = sumOption == 1 || sumOption == 3;
-  const bool columnTotals = sumOption == 2 || sumOption == 3;
+  const bool rowTotals = options.sumOption == SumOption::kRows || options.sumOption == SumOption::kBoth;
+  const bool columnTotals =
+      options.sumOption == SumOption::kColumns || options.sumOption == SumOption::kBoth;
   // Every cell the options make, with the rows it covers.
   std::map<std::string, std::pair<std::vector<const Value*>, std::vector<const Value*>>> cells;
   for (const DetailRow& d : data) {
@@ -117,13 +120,13 @@ void checkTable(Aggregate kind, const char* word, int sumOption, const char* sum
   }
   for (const auto& [key, rows] : cells) {
     const std::string prefix = key.substr(0, key.size() - 1);
-    const auto amount = tab.cells.find(prefix + "Amount.");
-    const auto cost = tab.cells.find(prefix + "Cost.");
+    const auto amount = tab.cells().find(prefix + "Amount.");
+    const auto cost = tab.cells().find(prefix + "Cost.");
     ASSERT_TRUE(amount && cost) << word << " " << sumOption << " " << key;
     EXPECT_EQ(*amount, reference(kind, rows.first)) << word << " " << sumOption << " " << key;
     EXPECT_EQ(*cost, reference(kind, rows.second)) << word << " " << sumOption << " " << key;
   }
-  EXPECT_EQ(tab.cells.size(), 2 * cells.size()) << word << " " << sumOption;
+  EXPECT_EQ(tab.cells().size(), 2 * cells.size()) << word << " " << sumOption;
 }
 
 TEST(AggregateTest, EveryCellAndTotalAgainstAReference) {
@@ -142,7 +145,7 @@ TEST(AggregateTest, EveryCellAndTotalAgainstAReference) {
                       "Q" + std::to_string(random() % 3), randomValue(random), randomValue(random)});
     }
     for (const auto& k : kinds) {
-      for (int sumOption = 0; sumOption <= 3; ++sumOption) {
+      for (const char* sumOption : {"SumNone", "SumIncRow", "SumIncCol", "SumIncRowCol"}) {
         checkTable(k.kind, k.word, sumOption, round % 2 ? "SumLast" : "SumFirst", data);
       }
     }
@@ -168,9 +171,10 @@ TEST(AggregateTest, States) {
     table.push_back({"R", "|", "V"});
     for (const std::string& text : c.texts) table.push_back({"a", "", text});
     CrossTab tab;
-    tab.setAggregate(c.word);
-    tab.transformRows(std::move(table), "V");
-    const auto value = tab.cells.find("a.V.");
+    PivotOptions options;
+    options.setAggregate(c.word);
+    runTransform(tab, std::move(table), "V", options);
+    const auto value = tab.cells().find("a.V.");
     ASSERT_TRUE(value) << c.word;
     if (c.expected.empty() && c.texts.size() == 2 && c.texts[0] == "1e300") {
       EXPECT_EQ(value->size(), 301u) << *value;  // 2e300 written whole
@@ -183,9 +187,10 @@ TEST(AggregateTest, States) {
 TEST(AggregateTest, UnknownWordKeepsTheLastRow) {
   for (const char* word : {"", "sum", "Total", "Sum "}) {
     CrossTab tab;
-    tab.setAggregate(word);
-    tab.transformRows({{"R", "|", "V"}, {"a", "", "1"}, {"a", "", "2"}}, "V");
-    EXPECT_EQ(tab.cells.at("a.V."), "2") << word;
+    PivotOptions options;
+    options.setAggregate(word);
+    runTransform(tab, {{"R", "|", "V"}, {"a", "", "1"}, {"a", "", "2"}}, "V", options);
+    EXPECT_EQ(tab.cells().at("a.V."), "2") << word;
   }
 }
 

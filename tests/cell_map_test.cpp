@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "pivot/memory_budget.h"
+
 namespace tabulon {
 namespace {
 
@@ -29,7 +31,7 @@ TEST(CellMapTest, LastValueWinsAndIterationSkipsReplacedOnes) {
   EXPECT_EQ(cells.at(""), "");
   EXPECT_TRUE(cells.contains(""));
   EXPECT_THROW(cells.at("c."), std::out_of_range);
-  cells.insert_or_assign("b.", "4");  // after a read: entered again
+  cells.insert_or_assign("b.", "4");  // replaced after a read
   EXPECT_EQ(contents(cells), (std::vector<std::pair<std::string, std::string>>{
                                  {"", ""}, {"a.", "3"}, {"b.", "4"}}));
   cells.clear();
@@ -37,8 +39,8 @@ TEST(CellMapTest, LastValueWinsAndIterationSkipsReplacedOnes) {
   EXPECT_TRUE(contents(cells).empty());
 }
 
-// Bulk inserts are entered in slot order; the result must equal entering
-// them one by one, duplicates included, at every size and load.
+// Many inserts, duplicates included, growing the key table at every size
+// and load: the map must equal an ordered map fed the same way.
 TEST(CellMapTest, BulkInsertsMatchAnOrderedMap) {
   for (int count : {10, 5000, 300000}) {
     CellMap cells;
@@ -69,6 +71,31 @@ TEST(CellMapTest, LargeRecordsGetTheirOwnChunk) {
   EXPECT_EQ(cells.at("big."), big);
   EXPECT_EQ(cells.at("after."), "2");
   EXPECT_EQ(cells.at("small."), "1");
+}
+
+// A charge that fails while a value is stored leaves the map as it was
+// before that call: every key it holds is found, once, with its value.
+TEST(CellMapTest, FailedChargeLeavesTheMapWhole) {
+  CellMap cells;
+  std::map<std::string, std::string> expected;
+  {
+    MemoryBudget budget(64 << 10);
+    try {
+      for (int i = 0;; ++i) {
+        const std::string key = "k" + std::to_string(i % 700) + ".";
+        const std::string value(static_cast<std::size_t>(i % 50), 'v');
+        cells.insert_or_assign(key, value);
+        expected[key] = value;
+      }
+    } catch (const MemoryLimitExceeded&) {
+    }
+  }
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(cells.size(), expected.size());
+  std::map<std::string, std::string> seen;
+  cells.forEach([&](std::string_view k, std::string_view v) { EXPECT_TRUE(seen.emplace(k, v).second); });
+  EXPECT_EQ(seen, expected);
+  for (const auto& [key, value] : expected) EXPECT_EQ(cells.at(key), value) << key;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "pivot/labels.h"
+#include "pivot/text_table_reader.h"
+#include "transform_helpers.h"
 
 namespace tabulon {
 namespace {
@@ -25,15 +27,10 @@ std::string describe(const DimNode* node) {
 
 std::map<std::string, std::string> sortedCells(const CrossTab& tab) {
   std::map<std::string, std::string> cells;
-  tab.cells.forEach([&](std::string_view key, std::string_view value) {
+  tab.cells().forEach([&](std::string_view key, std::string_view value) {
     EXPECT_TRUE(cells.emplace(key, value).second);
   });
   return cells;
-}
-
-void runTransform(CrossTab& tab, RowTable rows, const std::string& measures) {
-  tab.rows = std::move(rows);
-  tab.transform(kConvertedMarker, measures);
 }
 
 TEST(SplitTest, KeepsEmptyItemsAndCleansTheLastOne) {
@@ -84,36 +81,42 @@ TEST(ParseTextTest, TabsCommasAndLineEnds) {
       {"aaaa,bbbb,cc\nx\ty,z\n", {{"aaaa", "bbbb", "cc"}, {"x\ty", "z"}}},
   };
   for (const Case& c : cases) {
-    CrossTab tab;
-    tab.rows = {{"old"}};
-    tab.parseText(c.text);
-    EXPECT_EQ(tab.rows, c.rows) << c.text;
+    EXPECT_EQ(parseText(c.text), c.rows) << c.text;
   }
 }
 
 TEST(CrossTabTest, SkeletonAndOptionWords) {
   CrossTab tab;
-  EXPECT_EQ(describe(&tab.root), "ROOT(4)[指标维(0),列维(0),列头(0),行维(0)]");
-  EXPECT_EQ(tab.separate, "|");
+  EXPECT_EQ(describe(&tab.root()), "ROOT(4)[指标维(0),列维(0),列头(0),行维(0)]");
+  PivotOptions options;
+  EXPECT_EQ(options.separate, "|");
+  EXPECT_EQ(options.sumOption, SumOption::kNone);
+  EXPECT_EQ(options.sumPos, SumPos::kFirst);
+  EXPECT_FALSE(options.rowSort);
+  using O = SumOption;
+  using P = SumPos;
   struct Case {
     const char* word;
-    int sumOption, sumPos;
+    SumOption sumOption;
+    SumPos sumPos;
   };
-  const Case cases[] = {{"SumIncRow", 1, 0},    {"SumIncRowCol", 3, 0}, {"SunIncRowCol", 3, 0},
-                        {"SumIncCol", 2, 0},    {"sumnone", 2, 0},      {"SumNone ", 2, 0},
-                        {"SumLast", 2, 1},      {"SumFirst", 2, 0},     {"SumNone", 0, 0}};
+  const Case cases[] = {{"SumIncRow", O::kRows, P::kFirst},    {"SumIncRowCol", O::kBoth, P::kFirst},
+                        {"SunIncRowCol", O::kBoth, P::kFirst}, {"SumIncCol", O::kColumns, P::kFirst},
+                        {"sumnone", O::kColumns, P::kFirst},   {"SumNone ", O::kColumns, P::kFirst},
+                        {"SumLast", O::kColumns, P::kLast},    {"SumFirst", O::kColumns, P::kFirst},
+                        {"SumNone", O::kNone, P::kFirst}};
   for (const Case& c : cases) {
-    tab.setSumOption(c.word);
-    tab.setSumPos(c.word);
-    EXPECT_EQ(tab.sumOption, c.sumOption) << c.word;
-    EXPECT_EQ(tab.sumPos, c.sumPos) << c.word;
+    options.setSumOption(c.word);
+    options.setSumPos(c.word);
+    EXPECT_EQ(options.sumOption, c.sumOption) << c.word;
+    EXPECT_EQ(options.sumPos, c.sumPos) << c.word;
   }
 }
 
 TEST(CrossTabTest, NoSeparatorMakesEveryColumnARowTitle) {
   CrossTab tab;
   runTransform(tab, {{"A", "B", "C", "ma"}, {"a", "b", "c", "5"}}, "ma");
-  EXPECT_EQ(describe(&tab.root),
+  EXPECT_EQ(describe(&tab.root()),
             "ROOT(7)[指标维(1)[ma(0)],列维(0),列头(0),行维(4)[A(0),B(0),C(0),指标(0)]]");
   EXPECT_EQ(sortedCells(tab), (std::map<std::string, std::string>{{"a.b.c.ma.", "5"}}));
 }
@@ -124,7 +127,7 @@ TEST(CrossTabTest, OneSeparatorBuildsBothTrees) {
                {{"A", "|", "C", "ma"}, {"a1", "x", "c1", "1"}, {"a1", "x", "c2", "2"},
                 {"a2", "x", "c1", "3"}},
                "ma");
-  EXPECT_EQ(describe(&tab.root),
+  EXPECT_EQ(describe(&tab.root()),
             "ROOT(7)[指标维(1)[ma(0)],列维(2)[C(0),指标(0)],"
             "列头(2)[c1(1)[ma(0)],c2(1)[ma(0)]],行维(2)[A(2)[a1(0),a2(0)]]]");
   EXPECT_EQ(sortedCells(tab), (std::map<std::string, std::string>{
@@ -146,11 +149,11 @@ TEST(CrossTabTest, HeaderConstructionWorkedExample) {
             "2021(2)[Q1(2)[Sales(0),Cost(0)]]]");
   EXPECT_EQ(describe(tab.rowDimension()),
             "行维(4)[Region(3)[North(2)[Oslo(0),Bergen(0)],South(1)[Rome(0)]],City(0)]");
-  EXPECT_EQ(tab.root.span(), 15);
-  EXPECT_EQ(tab.cells.at("North.Oslo.2020.Q1.Sales."), "1");
-  EXPECT_EQ(tab.cells.at("North.Oslo.2020.Q1.Cost."), "2");
-  EXPECT_EQ(tab.cells.at("South.Rome.2021.Q1.Cost."), "6");
-  EXPECT_EQ(tab.cells.size(), 6u);
+  EXPECT_EQ(tab.root().span(), 15);
+  EXPECT_EQ(tab.cells().at("North.Oslo.2020.Q1.Sales."), "1");
+  EXPECT_EQ(tab.cells().at("North.Oslo.2020.Q1.Cost."), "2");
+  EXPECT_EQ(tab.cells().at("South.Rome.2021.Q1.Cost."), "6");
+  EXPECT_EQ(tab.cells().size(), 6u);
 }
 
 TEST(CrossTabTest, MeasuresBeforeColumnDimensionsRepeatTheRestBelowEach) {
@@ -161,8 +164,8 @@ TEST(CrossTabTest, MeasuresBeforeColumnDimensionsRepeatTheRestBelowEach) {
   EXPECT_EQ(describe(tab.columnHeader()),
             "列头(4)[Sales(2)[2020(0),2021(0)],Cost(2)[2020(0),2021(0)]]");
   EXPECT_EQ(describe(tab.columnDimension()), "列维(2)[指标(0),Year(0)]");
-  EXPECT_EQ(tab.cells.at("r.Sales.2021."), "3");
-  EXPECT_EQ(tab.cells.at("r.Cost.2020."), "2");
+  EXPECT_EQ(tab.cells().at("r.Sales.2021."), "3");
+  EXPECT_EQ(tab.cells().at("r.Cost.2020."), "2");
 }
 
 TEST(CrossTabTest, MeasuresOnTheRowSideFormOneRowLevel) {
@@ -170,7 +173,7 @@ TEST(CrossTabTest, MeasuresOnTheRowSideFormOneRowLevel) {
   runTransform(tab, {{"R", "ma", "|", "C"}, {"r1", "7", "", "c"}}, "ma");
   EXPECT_EQ(describe(tab.rowDimension()), "行维(2)[R(1)[r1(1)[ma(0)]],指标(0)]");
   EXPECT_EQ(describe(tab.columnHeader()), "列头(1)[c(0)]");
-  EXPECT_EQ(tab.cells.at("r1.ma.c."), "7");
+  EXPECT_EQ(tab.cells().at("r1.ma.c."), "7");
 }
 
 TEST(CrossTabTest, SeparatorAtEitherEnd) {
@@ -178,14 +181,14 @@ TEST(CrossTabTest, SeparatorAtEitherEnd) {
   runTransform(first, {{"|", "Y", "m"}, {"", "2020", "1"}}, "m");
   EXPECT_EQ(describe(first.rowDimension()), "行维(0)");
   EXPECT_EQ(describe(first.columnHeader()), "列头(1)[2020(1)[m(0)]]");
-  EXPECT_EQ(first.cells.at("2020.m."), "1");
+  EXPECT_EQ(first.cells().at("2020.m."), "1");
 
   CrossTab last;
   runTransform(last, {{"X", "m", "|"}, {"x", "1", ""}}, "m");
   EXPECT_EQ(describe(last.rowDimension()), "行维(2)[X(1)[x(1)[m(0)]],指标(0)]");
   EXPECT_EQ(describe(last.columnDimension()), "列维(0)");
   EXPECT_EQ(describe(last.columnHeader()), "列头(0)");
-  EXPECT_EQ(last.cells.at("x.m."), "1");
+  EXPECT_EQ(last.cells().at("x.m."), "1");
 }
 
 TEST(CrossTabTest, TwoSeparatorColumnsSplitTitlesAtTheFirstAndTreesAtTheLast) {
@@ -202,8 +205,8 @@ TEST(CrossTabTest, TooFewRowsLeaveTheSkeleton) {
   for (const RowTable& rows : inputs) {
     CrossTab tab;
     runTransform(tab, rows, "m");
-    EXPECT_EQ(describe(&tab.root), "ROOT(4)[指标维(0),列维(0),列头(0),行维(0)]");
-    EXPECT_TRUE(tab.cells.empty());
+    EXPECT_EQ(describe(&tab.root()), "ROOT(4)[指标维(0),列维(0),列头(0),行维(0)]");
+    EXPECT_TRUE(tab.cells().empty());
   }
 }
 
@@ -253,30 +256,31 @@ TEST(CrossTabTest, CellKeysUseNamesCutTo49Bytes) {
 TEST(CrossTabTest, MeasureNamingNoColumnGivesEmptyCells) {
   CrossTab tab;
   runTransform(tab, {{"A", "|", "B", "m"}, {"a", "", "b", "1"}}, "m,ghost");
-  EXPECT_EQ(tab.cells.at("a.b.m."), "1");
-  EXPECT_EQ(tab.cells.at("a.b."), "");
+  EXPECT_EQ(tab.cells().at("a.b.m."), "1");
+  EXPECT_EQ(tab.cells().at("a.b."), "");
 }
 
 TEST(CrossTabTest, LaterRowWithSameKeyReplacesValue) {
   CrossTab tab;
   runTransform(tab, {{"A", "|", "B", "m"}, {"a", "", "b", "1"}, {"a", "", "b", "2"}}, "m");
-  EXPECT_EQ(tab.cells.at("a.b.m."), "2");
-  EXPECT_EQ(tab.cells.size(), 1u);
+  EXPECT_EQ(tab.cells().at("a.b.m."), "2");
+  EXPECT_EQ(tab.cells().size(), 1u);
 }
 
 TEST(CrossTabTest, SeparatorOptionAndUnknownSumOption) {
   CrossTab tab;
-  tab.setSeparate("$");
-  tab.sumOption = 7;
-  runTransform(tab, {{"A", "$", "B", "$", "C", "m"}, {"a", "", "b", "", "c", "1"}}, "m");
-  EXPECT_EQ(tab.rows.size(), 2u);
+  PivotOptions options;
+  options.setSeparate("$");
+  options.setSumOption("SumIncRowCol7");  // names nothing: no totals
+  runTransform(tab, {{"A", "$", "B", "$", "C", "m"}, {"a", "", "b", "", "c", "1"}}, "m", options);
+  EXPECT_EQ(tab.rows().size(), 2u);
   EXPECT_EQ(describe(tab.columnHeader()), "列头(1)[c(1)[m(0)]]");
 }
 
-TEST(CrossTabTest, ParsesTextInputWhenNotGivenTheMarker) {
+TEST(CrossTabTest, TransformsAParsedText) {
   CrossTab tab;
-  tab.transform("A\t|\tB\tm\na\t\tb\t3\n", "m");
-  EXPECT_EQ(tab.cells.at("a.b.m."), "3");
+  tab.transform(parseText("A\t|\tB\tm\na\t\tb\t3\n", {"m"}), withMeasures("m"));
+  EXPECT_EQ(tab.cells().at("a.b.m."), "3");
 }
 
 TEST(CrossTabTest, RetransformRebuildsTheTreeAndKeepsCells) {
@@ -284,7 +288,7 @@ TEST(CrossTabTest, RetransformRebuildsTheTreeAndKeepsCells) {
   runTransform(tab, {{"A", "|", "B", "m"}, {"a", "", "b", "1"}}, "m");
   runTransform(tab, {{"A", "|", "B", "m"}, {"z", "", "y", "2"}}, "m");
   EXPECT_EQ(describe(tab.rowDimension()), "行维(1)[A(1)[z(0)]]");
-  EXPECT_EQ(tab.cells.size(), 2u);
+  EXPECT_EQ(tab.cells().size(), 2u);
 }
 
 }  // namespace

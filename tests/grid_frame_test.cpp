@@ -10,6 +10,7 @@
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
 #include "render/html_table.h"
+#include "transform_helpers.h"
 #include "worked_example.h"
 
 namespace tabulon {
@@ -55,10 +56,12 @@ struct Options {
   const char* separate = "|";
 };
 
-void configure(CrossTab& tab, const Options& options) {
-  tab.setSumPos(options.sumPos);
-  tab.setRowColSort(options.rowColSort);
-  tab.setSeparate(options.separate);
+PivotOptions pivotOptionsOf(const Options& options) {
+  PivotOptions pivot;
+  pivot.setSumPos(options.sumPos);
+  pivot.setRowColSort(options.rowColSort);
+  pivot.setSeparate(options.separate);
+  return pivot;
 }
 
 // Transforms `rows`, writes the GridFrame text and the HTML; then a second
@@ -67,17 +70,14 @@ void configure(CrossTab& tab, const Options& options) {
 std::string expectRoundTrip(const RowTable& rows, const char* measures,
                             const Options& options = Options()) {
   CrossTab first;
-  configure(first, options);
-  first.rows = rows;
-  first.transform(kConvertedMarker, measures);
+  PivotOptions pivot = pivotOptionsOf(options);
+  runTransform(first, rows, measures, pivot);
   const std::string text = renderGridFrame(first);
   const std::string html = renderHtml(first);
 
   CrossTab second;
-  configure(second, options);
-  second.setGridFrame(text);
-  second.rows = rows;
-  second.transform(kConvertedMarker, measures);
+  pivot.gridFrame = text;
+  runTransform(second, rows, measures, pivot);
   EXPECT_EQ(renderGridFrame(second), text);
   EXPECT_EQ(renderHtml(second), html);
   EXPECT_EQ(dump(second.columnDimension()), dump(first.columnDimension()));
@@ -88,8 +88,7 @@ std::string expectRoundTrip(const RowTable& rows, const char* measures,
 
 TEST(GridFrameTest, WriterWorkedExample) {
   CrossTab tab;
-  tab.rows = workedExampleRows();
-  tab.transform(kConvertedMarker, "Sales");
+  runTransform(tab, workedExampleRows(), "Sales");
   EXPECT_EQ(renderGridFrame(tab), "row:[Region,City],col:[2019[Sales],2020[Sales]]");
   EXPECT_EQ(gridFrameSide(tab, tab.rowDimension(), false, "Row"), "[Region,City]");
   EXPECT_EQ(gridFrameSide(tab, tab.columnHeader(), true, "Col"), "[2019[Sales],2020[Sales]]");
@@ -99,8 +98,7 @@ TEST(GridFrameTest, WriterWorkedExample) {
 
 TEST(GridFrameTest, WriterSortsColumnsButNotUnsortedRows) {
   CrossTab tab;
-  tab.rows = headerConstructionRows();
-  tab.transform(kConvertedMarker, "Sales,Cost");
+  runTransform(tab, headerConstructionRows(), "Sales,Cost");
   // Column axis sorted (no GridFrame): Cost before Sales.
   EXPECT_EQ(renderGridFrame(tab),
             "row:[Region,City],col:[2020[Q1[Cost,Sales],Q2[Cost,Sales]],2021[Q1[Cost,Sales]]]");
@@ -108,9 +106,9 @@ TEST(GridFrameTest, WriterSortsColumnsButNotUnsortedRows) {
 
 TEST(GridFrameTest, WriterRowSortSortsTitles) {
   CrossTab tab;
-  tab.setRowColSort("RowSort");
-  tab.rows = {{"Zeta", "Alpha", "|", "Y", "V"}, {"z", "a", "|", "y", "1"}};
-  tab.transform(kConvertedMarker, "V");
+  PivotOptions options;
+  options.setRowColSort("RowSort");
+  runTransform(tab, {{"Zeta", "Alpha", "|", "Y", "V"}, {"z", "a", "|", "y", "1"}}, "V", options);
   EXPECT_EQ(renderGridFrame(tab), "row:[Alpha,Zeta],col:[y[V]]");
   // The stored order stays Zeta, Alpha (the HTML title row uses it).
   EXPECT_EQ(dump(tab.rowDimension()).substr(0, 10), "Zeta[z[a]]");
@@ -119,11 +117,11 @@ TEST(GridFrameTest, WriterRowSortSortsTitles) {
 TEST(GridFrameTest, WriterTotalMemberFirstOrLast) {
   for (const char* pos : {"SumFirst", "SumLast"}) {
     CrossTab tab;
-    tab.setSumPos(pos);
+    PivotOptions options;
+    options.setSumPos(pos);
     RowTable rows = workedExampleRows();
     rows.push_back({"East", "NJ", "|", "合计", "11"});
-    tab.rows = rows;
-    tab.transform(kConvertedMarker, "Sales");
+    runTransform(tab, rows, "Sales", options);
     EXPECT_EQ(renderGridFrame(tab),
               std::string(pos) == "SumFirst"
                   ? "row:[Region,City],col:[合计[Sales],2019[Sales],2020[Sales]]"
@@ -133,8 +131,7 @@ TEST(GridFrameTest, WriterTotalMemberFirstOrLast) {
 
 TEST(GridFrameTest, WriterTooFewRows) {
   CrossTab tab;
-  tab.rows = {{"Region", "|", "Year", "Sales"}};
-  tab.transform(kConvertedMarker, "Sales");
+  runTransform(tab, {{"Region", "|", "Year", "Sales"}}, "Sales");
   EXPECT_EQ(renderGridFrame(tab), "row:[],col:[]");
   CrossTab empty;
   EXPECT_EQ(renderGridFrame(empty), "row:[],col:[]");
@@ -142,12 +139,13 @@ TEST(GridFrameTest, WriterTooFewRows) {
 
 TEST(GridFrameTest, WriterUnevenTree) {
   CrossTab tab;
-  DimNode* a = tab.columnHeader()->getOrAddChild("a");
+  DimNode head("列头");
+  DimNode* a = head.getOrAddChild("a");
   a->getOrAddChild("x")->getOrAddChild("p");
   a->getOrAddChild("y");
-  tab.columnHeader()->getOrAddChild("b");
-  tab.columnHeader()->getOrAddChild("c")->getOrAddChild("z");
-  EXPECT_EQ(gridFrameSide(tab, tab.columnHeader(), true, "Col"), "[a[x[p],y],b,c[z]]");
+  head.getOrAddChild("b");
+  head.getOrAddChild("c")->getOrAddChild("z");
+  EXPECT_EQ(gridFrameSide(tab, &head, true, "Col"), "[a[x[p],y],b,c[z]]");
 }
 
 // ------------------------------------------------------------ round trip
@@ -221,8 +219,7 @@ TEST(GridFrameTest, RoundTripBenchShape) {
 // A CrossTab with the worked example's header and rows, transformed, so
 // that fillColumnDimension has a header to read.
 CrossTab* transformedTab(CrossTab& tab) {
-  tab.rows = workedExampleRows();
-  tab.transform(kConvertedMarker, "Sales");
+  runTransform(tab, workedExampleRows(), "Sales");
   return &tab;
 }
 
@@ -286,9 +283,9 @@ TEST(GridFrameTest, ReaderWithoutBothMarkersChangesNothing) {
   for (const char* text : {"row:[A]", "col:[a]", "[A],[a]", ""}) {
     CrossTab tab;
     transformedTab(tab);
-    const std::string before = dump(&tab.root);
+    const std::string before = dump(&tab.root());
     applyGridFrame(tab, text);
-    EXPECT_EQ(dump(&tab.root), before) << text;
+    EXPECT_EQ(dump(&tab.root()), before) << text;
   }
 }
 
@@ -317,10 +314,10 @@ TEST(GridFrameTest, ParseSideDirectly) {
 
 TEST(GridFrameTest, GridFrameOptionFixesColumnsAndKeepsDataRows) {
   CrossTab tab;
+  PivotOptions options;
   // 2018 has no data (a column of empty cells), 2020 is left out.
-  tab.setGridFrame("row:[Region,City],col:[2019[Sales],2018[Sales]]");
-  tab.rows = workedExampleRows();
-  tab.transform(kConvertedMarker, "Sales");
+  options.gridFrame = "row:[Region,City],col:[2019[Sales],2018[Sales]]";
+  runTransform(tab, workedExampleRows(), "Sales", options);
   EXPECT_EQ(renderGridFrame(tab), "row:[Region,City],col:[2019[Sales],2018[Sales]]");
   const std::string html = renderHtml(tab);
   EXPECT_NE(html.find("<td class=\"colhdr\">2019</td><td class=\"colhdr\">2018</td></tr>\n"),
@@ -347,9 +344,9 @@ TEST(GridFrameTest, DeepTextThroughReaderWriterAndHtml) {
   const auto start = std::chrono::steady_clock::now();
   {
     CrossTab tab;
-    tab.setGridFrame(text);
-    tab.rows = {{"Region", "|", "Year", "Sales"}, {"East", "|", "2019", "5"}};
-    tab.transform(kConvertedMarker, "Sales");
+    PivotOptions options;
+    options.gridFrame = text;
+    runTransform(tab, {{"Region", "|", "Year", "Sales"}, {"East", "|", "2019", "5"}}, "Sales", options);
 
     // Column side: kDepth empty-named levels, then x.
     std::size_t depth = 0;
@@ -380,7 +377,7 @@ TEST(GridFrameTest, DeepTextThroughReaderWriterAndHtml) {
         "<tbody>\n<!--处理行成员和指标数值-->\n" +
         body + "</tbody>\n</Table>\n";
     EXPECT_EQ(renderHtml(tab), expected);
-    EXPECT_EQ(tab.cells.at("East.2019.Sales."), "5");
+    EXPECT_EQ(tab.cells().at("East.2019.Sales."), "5");
   }  // the deep trees are destroyed here
   EXPECT_LT(secondsSince(start), 30.0);
 }
@@ -389,8 +386,7 @@ TEST(GridFrameTest, DeepChainRendersAsAnHtmlRowTree) {
   // A deep row member tree built directly under the first title.
   constexpr int kDepth = 100000;
   CrossTab tab;
-  tab.rows = {{"A", "|", "Y", "V"}, {"a", "|", "y", "1"}};
-  tab.transform(kConvertedMarker, "V");
+  runTransform(tab, {{"A", "|", "Y", "V"}, {"a", "|", "y", "1"}}, "V");
   DimNode* node = tab.rowDimension()->children()[0]->findChild("a");
   for (int i = 0; i < kDepth; ++i) node = node->getOrAddChild("n");
   const std::string html = renderHtml(tab);
@@ -428,8 +424,7 @@ TEST(GridFrameTest, HugeHostileTextsFinishQuickly) {
     const auto start = std::chrono::steady_clock::now();
     {
       CrossTab tab;
-      tab.rows = workedExampleRows();
-      tab.transform(kConvertedMarker, "Sales");
+      runTransform(tab, workedExampleRows(), "Sales");
       applyGridFrame(tab, text);
       const std::string side = dump(tab.columnHeader());
       EXPECT_EQ(side.substr(0, prefix.size()), prefix);

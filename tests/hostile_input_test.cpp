@@ -11,6 +11,7 @@
 #include "render/html_table.h"
 #include "request/transform_document.h"
 #include "request/transform_request.h"
+#include "transform_helpers.h"
 
 namespace tabulon {
 namespace {
@@ -41,7 +42,7 @@ TEST(HostileInputTest, DeeplyNestedGridFrame) {
   EXPECT_EQ(json.back(), '\n');
   // Every "[" opens an empty-named member below the last one.
   CrossTab tab;
-  tab.rows = smallTable();
+  tab.transform(smallTable(), PivotOptions());
   applyGridFrame(tab, "row:[R],col:" + nested + "x");
   const DimNode* node = tab.columnHeader();
   std::size_t depth = 0;
@@ -74,10 +75,9 @@ TEST(HostileInputTest, MillionMembersInOneLevel) {
   rows.push_back({"Id", "|", "Kind", "m"});
   for (int i = 0; i < members; ++i) rows.push_back({std::to_string(i), "", "k", "1"});
   CrossTab tab;
-  tab.rows = std::move(rows);
-  tab.transform(kConvertedMarker, "m");
+  runTransform(tab, std::move(rows), "m");
   EXPECT_EQ(tab.rowDimension()->children()[0]->span(), members);
-  EXPECT_EQ(tab.cells.size(), static_cast<std::size_t>(members));
+  EXPECT_EQ(tab.cells().size(), static_cast<std::size_t>(members));
   const std::string text = renderHtml(tab);
   EXPECT_NE(text.find("<td class=\"rowhdr\">999</td><td> 1</td></tr>"), std::string::npos);
 }
@@ -149,9 +149,8 @@ TEST(HostileInputTest, ManyUnmatchedAndRepeatedMeasureNames) {
   std::string measures = "Measures=x0";
   for (int i = 0; i < 50000; ++i) measures += ",x" + std::to_string(i % 40000);
   CrossTab tab;
-  tab.rows = rows;
-  tab.transform(kConvertedMarker, measures.substr(9));
-  EXPECT_EQ(tab.cells.size(), 1000u);
+  runTransform(tab, rows, measures.substr(9));
+  EXPECT_EQ(tab.cells().size(), 1000u);
   EXPECT_EQ(tab.measureDimension()->children().size(), 40000u);
   EXPECT_EQ(html(rows, measures), html(rows, "Measures=x0"));
 }

@@ -72,36 +72,45 @@ struct OrderCase {
   std::string axis;
   std::string rowColSort;
   std::string gridFrame;
-  int sumPos;
+  SumPos sumPos;
   std::string expected;
 };
 
+constexpr SumPos kFirst = SumPos::kFirst;
+constexpr SumPos kLast = SumPos::kLast;
+
+// A CrossTab whose orderedMembers follow `options`: a transform of no rows
+// takes the options and builds nothing.
+void takeOptions(CrossTab& tab, const PivotOptions& options) { tab.transform(RowTable(), options); }
+
 TEST(OrderedMembersTest, SortingRulesPerAxis) {
   const OrderCase cases[] = {
-      {"十月,十二月,一月,二月,十一月", "Col", "", "", 0, "一月,二月,十一月,十二月,十月"},
-      {"冬,秋,春,夏", "COL", "", "", 0, "春,夏,秋,冬"},
-      {"北,西,南,东", "Col", "", "", 0, "东,南,西,北"},
-      {"右,中,左", "Col", "", "", 0, "左,中,右"},
-      {"9,10,apple,Apple,汉,一月", "Col", "", "", 0, "10,一月,9,Apple,apple,汉"},
+      {"十月,十二月,一月,二月,十一月", "Col", "", "", kFirst, "一月,二月,十一月,十二月,十月"},
+      {"冬,秋,春,夏", "COL", "", "", kFirst, "春,夏,秋,冬"},
+      {"北,西,南,东", "Col", "", "", kFirst, "东,南,西,北"},
+      {"右,中,左", "Col", "", "", kFirst, "左,中,右"},
+      {"9,10,apple,Apple,汉,一月", "Col", "", "", kFirst, "10,一月,9,Apple,apple,汉"},
       // Columns are not sorted under a layout; rows only with "Row".
-      {"b,a", "Col", "", "row:[],col:[x]", 0, "b,a"},
-      {"b,a", "Col", "RowSort", "", 0, "a,b"},
-      {"b,a", "Row", "", "", 0, "b,a"},
-      {"b,a", "Row", "ColSort", "", 0, "b,a"},
-      {"b,a", "Row", "RowSort", "row:[],col:[x]", 0, "a,b"},
-      {"b,a", "Row", "xRowx", "", 0, "a,b"},
-      {"b,a", "row", "", "", 0, "a,b"},  // not exactly "Row": column rule
+      {"b,a", "Col", "", "row:[],col:[x]", kFirst, "b,a"},
+      {"b,a", "Col", "RowSort", "", kFirst, "a,b"},
+      {"b,a", "Row", "", "", kFirst, "b,a"},
+      {"b,a", "Row", "ColSort", "", kFirst, "b,a"},
+      {"b,a", "Row", "RowSort", "row:[],col:[x]", kFirst, "a,b"},
+      {"b,a", "Row", "xRowx", "", kFirst, "a,b"},
+      {"b,a", "row", "", "", kFirst, "a,b"},  // not exactly "Row": column rule
       // The total member goes first or last, sorted or not.
-      {"北,合计,东", "Col", "", "", 1, "东,北,合计"},
-      {"北,合计,东", "Col", "", "", 0, "合计,东,北"},
-      {"b,合计,a", "Row", "", "", 1, "b,a,合计"},
-      {"b,合计,a", "Row", "", "", 0, "合计,b,a"},
+      {"北,合计,东", "Col", "", "", kLast, "东,北,合计"},
+      {"北,合计,东", "Col", "", "", kFirst, "合计,东,北"},
+      {"b,合计,a", "Row", "", "", kLast, "b,a,合计"},
+      {"b,合计,a", "Row", "", "", kFirst, "合计,b,a"},
   };
   for (const OrderCase& c : cases) {
     CrossTab tab;
-    tab.rowColSort = c.rowColSort;
-    tab.gridFrame = c.gridFrame;
-    tab.sumPos = c.sumPos;
+    PivotOptions options;
+    options.setRowColSort(c.rowColSort);
+    options.gridFrame = c.gridFrame;
+    options.sumPos = c.sumPos;
+    takeOptions(tab, options);
     DimNode parent("p");
     addChildren(&parent, c.children);
     EXPECT_EQ(names(tab.orderedMembers(&parent, 1, c.axis)), c.expected)
@@ -111,7 +120,9 @@ TEST(OrderedMembersTest, SortingRulesPerAxis) {
 
 TEST(OrderedMembersTest, DepthsOrderEachSiblingGroup) {
   CrossTab tab;
-  tab.sumPos = 1;
+  PivotOptions options;
+  options.sumPos = SumPos::kLast;
+  takeOptions(tab, options);
   DimNode top("top");
   addChildren(top.getOrAddChild("2021"), "Q2,合计,Q1");
   addChildren(top.getOrAddChild("2020"), "Q4,Q3");

@@ -9,6 +9,7 @@
 #include "pivot/labels.h"
 #include "render/html_table.h"
 #include "request/transform_request.h"
+#include "transform_helpers.h"
 #include "worked_example.h"
 
 namespace tabulon {
@@ -55,13 +56,11 @@ TEST(MemoryBudgetTest, ExhaustionInsideTheEngineReachesTheCaller) {
   for (int i = 0; i < 2000; ++i) rows.push_back({"r" + std::to_string(i), "", "c", "1"});
   {
     CrossTab tab;
-    tab.rows = rows;
     MemoryBudget budget(8 << 10);
-    EXPECT_THROW(tab.transform(kConvertedMarker, "m"), MemoryLimitExceeded);
+    EXPECT_THROW(runTransform(tab, rows, "m"), MemoryLimitExceeded);
   }
   CrossTab tab;
-  tab.rows = rows;
-  tab.transform(kConvertedMarker, "m");
+  runTransform(tab, rows, "m");
   const std::string whole = renderHtml(tab);
   for (std::size_t limit : {std::size_t{100}, whole.size() / 2}) {
     MemoryBudget budget(limit);

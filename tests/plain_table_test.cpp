@@ -6,6 +6,7 @@
 
 #include "pivot/cross_tab.h"
 #include "render/html_table.h"
+#include "transform_helpers.h"
 
 namespace tabulon {
 namespace {
@@ -17,7 +18,7 @@ constexpr char kEnd[] = "</tbody>\n</Table>\n";
 
 TEST(PlainTableTest, WorkedExampleNineLines) {
   CrossTab tab;
-  tab.rows = {{"Name", "Qty"}, {"a", "1"}, {"b", "2"}};
+  tab.transform({{"Name", "Qty"}, {"a", "1"}, {"b", "2"}}, PivotOptions());
   const std::string expected =
       "<Table class=\"gridTable\" border=1 cellspacing=\"0\" cellpadding=\"5\">\n"
       "<thead><tr>\n"
@@ -29,14 +30,14 @@ TEST(PlainTableTest, WorkedExampleNineLines) {
       "</tbody>\n"
       "</Table>\n";
   EXPECT_EQ(renderPlainTable(tab), expected);
-  // renderHtml returns it whole.
-  tab.transform("已经转换", "Qty");
+  // renderHtml returns it whole, also with the measure placed.
+  tab.transform({{"Name", "Qty"}, {"a", "1"}, {"b", "2"}}, withMeasures("Qty"));
   EXPECT_EQ(renderHtml(tab), expected);
 }
 
 TEST(PlainTableTest, RowsEqualToTheHeaderAreSkippedWherever) {
   CrossTab tab;
-  tab.rows = {{"N", "Q"}, {"N", "Q"}, {"a", "1"}, {"N", "Q"}, {"N", "Q", "x"}};
+  tab.transform({{"N", "Q"}, {"N", "Q"}, {"a", "1"}, {"N", "Q"}, {"N", "Q", "x"}}, PivotOptions());
   EXPECT_EQ(renderPlainTable(tab),
             std::string(kHead) + "<td class='rowhdr'>N</td><td class='rowhdr'>Q</td>" + kHeadEnd +
                 "<tr><td>a</td><td>1</td></tr>\n"
@@ -46,7 +47,7 @@ TEST(PlainTableTest, RowsEqualToTheHeaderAreSkippedWherever) {
 
 TEST(PlainTableTest, SeparatorAsLastColumnIsLeftOut) {
   CrossTab tab;
-  tab.rows = {{"N", "Q", "|"}, {"a", "1", "|"}, {"b", "2", "kept"}};
+  tab.transform({{"N", "Q", "|"}, {"a", "1", "|"}, {"b", "2", "kept"}}, PivotOptions());
   EXPECT_EQ(renderPlainTable(tab),
             std::string(kHead) + "<td class='rowhdr'>N</td><td class='rowhdr'>Q</td>" + kHeadEnd +
                 "<tr><td>a</td><td>1</td></tr>\n"
@@ -56,8 +57,9 @@ TEST(PlainTableTest, SeparatorAsLastColumnIsLeftOut) {
 
 TEST(PlainTableTest, SeparatorAsFirstColumnAndCustomSeparator) {
   CrossTab tab;
-  tab.setSeparate("$");
-  tab.rows = {{"$", "N"}, {"x", "a"}, {"$", "b"}};
+  PivotOptions options;
+  options.setSeparate("$");
+  tab.transform({{"$", "N"}, {"x", "a"}, {"$", "b"}}, options);
   EXPECT_EQ(renderPlainTable(tab),
             std::string(kHead) + "<td class='rowhdr'>N</td>" + kHeadEnd +
                 "<tr><td>x</td><td>a</td></tr>\n"
@@ -67,7 +69,7 @@ TEST(PlainTableTest, SeparatorAsFirstColumnAndCustomSeparator) {
 
 TEST(PlainTableTest, CellHoldingTheSeparatorTextIsDropped) {
   CrossTab tab;
-  tab.rows = {{"N", "Q"}, {"a", "|", "1"}};
+  tab.transform({{"N", "Q"}, {"a", "|", "1"}}, PivotOptions());
   EXPECT_EQ(renderPlainTable(tab), std::string(kHead) +
                                        "<td class='rowhdr'>N</td><td class='rowhdr'>Q</td>" +
                                        kHeadEnd + "<tr><td>a</td><td>1</td></tr>\n" + kEnd);
@@ -75,7 +77,7 @@ TEST(PlainTableTest, CellHoldingTheSeparatorTextIsDropped) {
 
 TEST(PlainTableTest, ShortLongAndEmptyRows) {
   CrossTab tab;
-  tab.rows = {{"N", "Q"}, {"a"}, {}, {"b", "2", "3"}};
+  tab.transform({{"N", "Q"}, {"a"}, {}, {"b", "2", "3"}}, PivotOptions());
   EXPECT_EQ(renderPlainTable(tab),
             std::string(kHead) + "<td class='rowhdr'>N</td><td class='rowhdr'>Q</td>" + kHeadEnd +
                 "<tr><td>a</td></tr>\n"
@@ -86,13 +88,13 @@ TEST(PlainTableTest, ShortLongAndEmptyRows) {
 
 TEST(PlainTableTest, InnerSeparatorGivesEmptyText) {
   CrossTab tab;
-  tab.rows = {{"R", "|", "C"}, {"a", "|", "b"}};
+  tab.transform({{"R", "|", "C"}, {"a", "|", "b"}}, PivotOptions());
   EXPECT_EQ(renderPlainTable(tab), "");
 }
 
 TEST(PlainTableTest, NothingIsEscaped) {
   CrossTab tab;
-  tab.rows = {{"<N>", "Q&"}, {"a\"b", "'c'"}};
+  tab.transform({{"<N>", "Q&"}, {"a\"b", "'c'"}}, PivotOptions());
   EXPECT_EQ(renderPlainTable(tab),
             std::string(kHead) + "<td class='rowhdr'><N></td><td class='rowhdr'>Q&</td>" +
                 kHeadEnd + "<tr><td>a\"b</td><td>'c'</td></tr>\n" + kEnd);

@@ -15,6 +15,7 @@
 #include "pivot/dim_node.h"
 #include "pivot/labels.h"
 #include "pivot/text_table_reader.h"
+#include "transform_helpers.h"
 
 namespace tabulon {
 namespace {
@@ -150,8 +151,7 @@ TEST(RowTableTest, TextReadInAnyPiecesGivesTheRowsOfTheWholeText) {
     std::string text;
     const int parts = static_cast<int>(random() % (round < 300 ? 60 : 400));
     for (int k = 0; k < parts; ++k) text += pieces[random() % 9];
-    CrossTab whole;
-    whole.parseText(text);
+    const RowTable whole = parseText(text);
     RowTable rows;
     TextTableReader reader(rows);
     for (std::size_t at = 0; at < text.size();) {
@@ -160,8 +160,8 @@ TEST(RowTableTest, TextReadInAnyPiecesGivesTheRowsOfTheWholeText) {
       at += n;
     }
     reader.finish();
-    ASSERT_TRUE(rows == whole.rows) << round << ": " << text;
-    ASSERT_EQ(RowList(whole.rows.begin(), whole.rows.end()), referenceRows(text))
+    ASSERT_TRUE(rows == whole) << round << ": " << text;
+    ASSERT_EQ(RowList(whole.begin(), whole.end()), referenceRows(text))
         << round << ": " << text;
   }
 }
@@ -171,16 +171,17 @@ TEST(RowTableTest, TextReadInAnyPiecesGivesTheRowsOfTheWholeText) {
 TEST(RowTableTest, CellKeysAreTexts) {
   const std::string cut(49, 'n');
   CrossTab tab;
-  tab.rows = {{"A", "B", "|", "C", "m"},
-              {"a.b", "c", "", "x", "1"},
-              {"a", "b.c", "", "x", "2"},
-              {cut + "1", "", "", "x", "3"},
-              {cut + "2", "", "", "x", "4"}};
-  tab.transform(kConvertedMarker, "m");
-  EXPECT_EQ(tab.cells.size(), 2u);
-  EXPECT_EQ(tab.cells.at("a.b.c.x.m."), "2");
-  EXPECT_EQ(tab.cells.at(cut + "..x.m."), "4");
-  EXPECT_FALSE(tab.cells.contains("a.b.c.x.m"));
+  runTransform(tab,
+               {{"A", "B", "|", "C", "m"},
+                {"a.b", "c", "", "x", "1"},
+                {"a", "b.c", "", "x", "2"},
+                {cut + "1", "", "", "x", "3"},
+                {cut + "2", "", "", "x", "4"}},
+               "m");
+  EXPECT_EQ(tab.cells().size(), 2u);
+  EXPECT_EQ(tab.cells().at("a.b.c.x.m."), "2");
+  EXPECT_EQ(tab.cells().at(cut + "..x.m."), "4");
+  EXPECT_FALSE(tab.cells().contains("a.b.c.x.m"));
 }
 
 }  // namespace

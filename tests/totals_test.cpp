@@ -12,20 +12,25 @@
 
 #include "pivot/cross_tab.h"
 #include "pivot/labels.h"
+#include "transform_helpers.h"
 
 namespace tabulon {
 namespace {
 
 const std::string T = kTotalLabel;
 
-// Runs transform on `input` and returns the rows that it appended.
-RowTable appendedRows(const RowTable& input, const char* measures, int sumOption) {
+// Runs transform on `input` with the SumOption word `sumOption` and returns
+// the rows that it appended.
+RowTable appendedRows(const RowTable& input, const char* measures, const char* sumOption) {
   CrossTab tab;
-  tab.sumOption = sumOption;
-  tab.rows = input;
-  tab.transform(kConvertedMarker, measures);
-  return RowTable(tab.rows.begin() + static_cast<std::ptrdiff_t>(input.size()), tab.rows.end());
+  PivotOptions options;
+  options.setSumOption(sumOption);
+  runTransform(tab, input, measures, options);
+  return RowTable(tab.rows().begin() + static_cast<std::ptrdiff_t>(input.size()), tab.rows().end());
 }
+
+// A CrossTab whose measure dimension holds "V" alone, for sumGroups.
+void placeMeasureV(CrossTab& tab) { runTransform(tab, {{"K", "V"}, {"k", "0"}}, "V"); }
 
 const RowTable kExample = {{"Region", "|", "Quarter", "Amount"},
                            {"North", "", "Q1", "10"},
@@ -38,12 +43,12 @@ TEST(TotalsTest, WorkedExamplePerSumOption) {
   RowTable both = column;
   both.insert(both.end(), row.begin(), row.end());
   both.push_back({T, "", T, "35.5"});
-  EXPECT_EQ(appendedRows(kExample, "Amount", 3), both);
-  EXPECT_EQ(appendedRows(kExample, "Amount", 2), column);
-  EXPECT_EQ(appendedRows(kExample, "Amount", 1), row);
-  EXPECT_TRUE(appendedRows(kExample, "Amount", 0).empty());
-  EXPECT_TRUE(appendedRows(kExample, "Amount", 7).empty());
-  EXPECT_TRUE(appendedRows({kExample[0]}, "Amount", 3).empty());
+  EXPECT_EQ(appendedRows(kExample, "Amount", "SumIncRowCol"), both);
+  EXPECT_EQ(appendedRows(kExample, "Amount", "SumIncCol"), column);
+  EXPECT_EQ(appendedRows(kExample, "Amount", "SumIncRow"), row);
+  EXPECT_TRUE(appendedRows(kExample, "Amount", "SumNone").empty());
+  EXPECT_TRUE(appendedRows(kExample, "Amount", "SumIncRowCol7").empty());
+  EXPECT_TRUE(appendedRows({kExample[0]}, "Amount", "SumIncRowCol").empty());
 }
 
 // The measure texts of one group, in row order, and the group's total text.
@@ -65,7 +70,7 @@ TEST(TotalsTest, GroupSums) {
   };
   for (const SumCase& c : cases) {
     CrossTab tab;
-    tab.measureDimension()->getOrAddChild("V");
+    placeMeasureV(tab);
     RowTable list = {{"K", "V"}};
     for (const std::string& v : c.values) list.push_back({"k", v});
     const RowTable result = tab.sumGroups(list);
@@ -157,7 +162,7 @@ TEST(TotalsTest, AddToTotalOutsideRowsChangesNothing) {
 
 TEST(TotalsTest, RowsThatTakeNoPart) {
   CrossTab tab;
-  tab.measureDimension()->getOrAddChild("V");
+  placeMeasureV(tab);
   const RowTable list = {{"K", "V"},      {"a", "1"},  {"a", "2", "x"}, {"a"},
                          {"a", "4", "x"}, {"K", "V"},  {"a", "3"},      {"K", "5"},
                          {"a", "8", "y"}, {"K", "6"}};
@@ -172,32 +177,32 @@ TEST(TotalsTest, RowsThatTakeNoPart) {
 TEST(TotalsTest, LabellingPasses) {
   struct Case {
     RowTable input;
-    int sumOption;
+    const char* sumOption;
     RowTable expected;
   };
   const Case cases[] = {
       // Hierarchical: never (合计, region).
       {{{"Year", "Region", "|", "V"}, {"1", "E", "", "1"}, {"1", "W", "", "2"}, {"2", "E", "", "4"}},
-       1,
+       "SumIncRow",
        {{"1", T, "", "3"}, {"2", T, "", "4"}, {T, T, "", "7"}}},
       // A total that came with the input drops out from its column on.
       {{{"Year", "Region", "|", "V"}, {"1", "E", "", "1"}, {"1", T, "", "9"}, {T, T, "", "20"}},
-       1,
+       "SumIncRow",
        {{"1", T, "", "1"}, {T, T, "", "1"}}},
       // A measure left of the separator is summed, never labelled; no
       // separator: every non-measure column, last to first.
-      {{{"V", "A", "B"}, {"1", "a", "x"}, {"2", "a", "y"}}, 2, {{"3", "a", T}, {"3", T, T}}},
-      {{{"V", "A", "B"}, {"1", "a", "x"}, {"2", "a", "y"}}, 1, {}},
-      {{{"|", "A", "V"}, {"", "a", "1"}, {"", "b", "2"}}, 1, {}},
-      {{{"|", "A", "V"}, {"", "a", "1"}, {"", "b", "2"}}, 3, {{"", T, "3"}}},
+      {{{"V", "A", "B"}, {"1", "a", "x"}, {"2", "a", "y"}}, "SumIncCol", {{"3", "a", T}, {"3", T, T}}},
+      {{{"V", "A", "B"}, {"1", "a", "x"}, {"2", "a", "y"}}, "SumIncRow", {}},
+      {{{"|", "A", "V"}, {"", "a", "1"}, {"", "b", "2"}}, "SumIncRow", {}},
+      {{{"|", "A", "V"}, {"", "a", "1"}, {"", "b", "2"}}, "SumIncRowCol", {{"", T, "3"}}},
       // Only measures right of the separator: just the row totals.
-      {{{"A", "|", "V"}, {"a", "", "1"}, {"b", "", "2"}}, 3, {{T, "", "3"}}},
+      {{{"A", "|", "V"}, {"a", "", "1"}, {"b", "", "2"}}, "SumIncRowCol", {{T, "", "3"}}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(appendedRows(c.input, "V", c.sumOption), c.expected) << c.input[0][0];
   }
   // Without measure columns identical rows collapse and nothing is summed.
-  EXPECT_EQ(appendedRows({{"A", "B"}, {"a", "1"}, {"a", "1"}, {"b", "2"}}, "V", 2),
+  EXPECT_EQ(appendedRows({{"A", "B"}, {"a", "1"}, {"a", "1"}, {"b", "2"}}, "V", "SumIncCol"),
             RowTable({{"a", T}, {"b", T}, {T, T}}));
 }
 
@@ -232,7 +237,7 @@ RowList referenceGroups(const CrossTab& tab, const RowList& work) {
 RowList referenceTotals(const CrossTab& tab, RowList work, bool columnSide) {
   RowList out;
   const Row header = work[0];
-  const int s = findSeparatorColumn(header, tab.separate);
+  const int s = findSeparatorColumn(header, tab.options().separate);
   const int first = columnSide ? static_cast<int>(header.size()) - 1 : s - 1;
   const int last = columnSide ? s + 1 : 0;
   for (int c = first; c >= last; --c) {
@@ -282,9 +287,9 @@ TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
     }
     // Every total the transform appends, in its order.
     CrossTab tab;
-    tab.sumOption = 3;
-    tab.rows = input;
-    tab.transform(kConvertedMarker, measures);
+    PivotOptions options;
+    options.sumOption = SumOption::kBoth;
+    runTransform(tab, input, measures, options);
     RowTable expected = input;
     const RowList inputList(input.begin(), input.end());
     const RowList columnTotals = referenceTotals(tab, inputList, true);
@@ -295,7 +300,7 @@ TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
     cornerInput.insert(cornerInput.end(), columnTotals.begin(), columnTotals.end());
     const RowList corner = referenceTotals(tab, cornerInput, false);
     expected.insert(expected.end(), corner.begin(), corner.end());
-    ASSERT_EQ(tab.rows, expected) << "round " << round;
+    ASSERT_EQ(tab.rows(), expected) << "round " << round;
     // sumGroups on its own.
     RowTable groups = {input[0]};
     const RowList found = referenceGroups(tab, inputList);

@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "pivot/labels.h"
-#include "pivot/text_table_reader.h"
 #include "render/grid_frame.h"
 
 namespace tabulon {
@@ -54,27 +53,10 @@ int findSeparatorColumn(const RowRef& header, std::string_view separate) {
 }
 
 CrossTab::CrossTab() {
-  measureDimension_ = root.getOrAddChild(kMeasureDimension);
-  columnDimension_ = root.getOrAddChild(kColumnDimension);
-  columnHeader_ = root.getOrAddChild(kColumnHeader);
-  rowDimension_ = root.getOrAddChild(kRowDimension);
-}
-
-void CrossTab::setSumOption(std::string_view word) {
-  if (word == "SumNone") sumOption = 0;
-  else if (word == "SumIncRow") sumOption = 1;
-  else if (word == "SumIncCol") sumOption = 2;
-  else if (word == "SumIncRowCol") sumOption = 3;
-}
-
-void CrossTab::setSumPos(std::string_view word) {
-  if (word == "SumFirst") sumPos = 0;
-  else if (word == "SumLast") sumPos = 1;
-}
-
-void CrossTab::setAggregate(std::string_view word) {
-  const Aggregate kind = aggregateFromWord(word);
-  if (kind != Aggregate::kNone) aggregate_ = kind;
+  measureDimension_ = root_.getOrAddChild(kMeasureDimension);
+  columnDimension_ = root_.getOrAddChild(kColumnDimension);
+  columnHeader_ = root_.getOrAddChild(kColumnHeader);
+  rowDimension_ = root_.getOrAddChild(kRowDimension);
 }
 
 void CrossTab::resetTree() {
@@ -85,40 +67,15 @@ void CrossTab::resetTree() {
   rowDimension_->clearChildren();
 }
 
-void CrossTab::parseText(std::string_view text) { readTable(text, {}); }
-
-void CrossTab::readTable(std::string_view text, std::vector<std::string> valueColumns) {
-  rows.clear();
-  rows.setValueColumns(std::move(valueColumns));
-  TextTableReader reader(rows);
-  reader.feed(text);
-  reader.finish();
-}
-
-void CrossTab::transform(std::string_view input, std::string_view measures) {
-  if (input != kConvertedMarker) {
-    // The measure columns keep their values per row, unlooked-up.
-    std::vector<std::string> names;
-    split(measures, ",", names);
-    readTable(input, std::move(names));
-  }
-  transformRows(measures);
-}
-
-void CrossTab::transformRows(RowTable table, std::string_view measures) {
-  rows = std::move(table);
-  transformRows(measures);
-}
-
-void CrossTab::transformRows(std::string_view measures) {
-  std::vector<std::string> measureNames;
-  split(measures, ",", measureNames);
-  if (rows.size() < 2) return;
+void CrossTab::transform(RowTable table, const PivotOptions& options) {
+  rows_ = std::move(table);
+  options_ = options;
+  if (rows_.size() < 2) return;
   resetTree();
-  for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
-  aggregation_.reset(aggregate_, rows, rows.size(), measureColumnMask(rows[0]));
+  for (const std::string& name : options_.measures) measureDimension_->getOrAddChild(name);
+  aggregation_.reset(options_.aggregate, rows_, rows_.size(), measureColumnMask(rows_[0]));
   runTotals();
-  buildTree(measureNames);
+  buildTree(options_.measures);
 }
 
 void CrossTab::buildTree(const std::vector<std::string>& measureNames) {
@@ -139,10 +96,10 @@ void CrossTab::buildLayout(const std::vector<std::string>& measureNames) {
   resetTree();
   for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
   groupRows();
-  if (gridFrame.empty()) {
+  if (options_.gridFrame.empty()) {
     autoLayout();
   } else {
-    applyGridFrame(*this, gridFrame);
+    applyGridFrame(*this, options_.gridFrame);
   }
   fillRowTreeAndCells();
   groups_.clear();

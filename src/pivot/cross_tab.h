@@ -2,22 +2,21 @@
 //
 // It owns the input rows (row 0 = column names), the cell map and, by
 // value, the root of the dimension tree with its fixed skeleton
-// "指标维" / "列维" / "列头" / "行维". The caller sets the options and hands
-// the rows to transformRows(); the renderers then read the tree, the cells
-// and the rows. One CrossTab serves one request on one thread.
+// "指标维" / "列维" / "列头" / "行维". The caller hands the rows and the
+// options to transform(); the renderers then read the tree, the cells and
+// the rows. One CrossTab serves one request on one thread.
 #ifndef TABULON_PIVOT_CROSS_TAB_H_
 #define TABULON_PIVOT_CROSS_TAB_H_
 
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "pivot/aggregation.h"
 #include "pivot/cell_table.h"
 #include "pivot/cut_ids.h"
 #include "pivot/dim_node.h"
+#include "pivot/pivot_options.h"
 #include "pivot/row_groups.h"
 #include "pivot/row_table.h"
 
@@ -48,46 +47,24 @@ class CrossTab {
   CrossTab(const CrossTab&) = delete;
   CrossTab& operator=(const CrossTab&) = delete;
 
-  // Options. The three text setters store the text unchanged; the two code
-  // setters accept only their exact words and otherwise leave the code.
-  void setRowColSort(std::string_view text) { rowColSort.assign(text); }
-  void setSeparate(std::string_view text) { separate.assign(text); }
-  void setGridFrame(std::string_view text) { gridFrame.assign(text); }
-  void setSumOption(std::string_view word);  // SumNone/SumIncRow/SumIncCol/SumIncRowCol
-  void setSumPos(std::string_view word);     // SumFirst/SumLast
-  // Sum/Count/Min/Max/Avg: the cells and totals show that aggregate of
-  // their rows; any other word leaves it (none: a cell shows its last row).
-  void setAggregate(std::string_view word);
-  Aggregate aggregate() const { return aggregate_; }
+  // The entry point: takes `table` as the rows (row 0 = column names) and
+  // `options`, then (with two or more rows) places the measures, appends
+  // the totals that options.sumOption asks for and builds the tree and the
+  // cells. Cells of earlier transforms on this CrossTab stay readable.
+  void transform(RowTable table, const PivotOptions& options);
 
-  // The entry point: takes `table` as the rows, then (with two or more
-  // rows) places the measures (a comma list), appends totals as sumOption
-  // says and builds the tree and the cells.
-  void transformRows(RowTable table, std::string_view measures);
-  // The same over a table text: parses `input` into rows unless it is the
-  // marker "已经转换", which keeps the rows already set.
-  void transform(std::string_view input, std::string_view measures);
-  // Rebuilds tree and cells from rows; standard exceptions end here with one
-  // line "运行时产生错误:<message>\n" on standard error, except
-  // std::bad_alloc (memory exhaustion), which reaches the caller.
-  void buildTree(const std::vector<std::string>& measureNames);
-  // Creates the skeleton, or empties its four nodes.
-  void resetTree();
-  // Replaces rows by the TAB- (or comma-) separated table in `text`.
-  void parseText(std::string_view text);
+  // What the renderers, the request writer and tests read.
+  const RowTable& rows() const { return rows_; }
+  const CellTable& cells() const { return cells_; }
+  const DimNode& root() const { return root_; }
+  const PivotOptions& options() const { return options_; }
 
-  // Header construction (header_construction.cpp).
-  void autoLayout();
-  void fillColumnDimension();
-  // Adds the member path of `row` over positions [p0, p1) below `start`;
-  // `isMeasure` marks the measure columns of the header.
-  void addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, std::size_t p1,
-                     const std::vector<bool>& isMeasure);
-  void fillRowTreeAndCells();
-
-  // Totals (totals.cpp): passes that append total rows to `rows`.
+  // Totals (totals.cpp), stages that also run on their own: passes that
+  // append total rows to the rows.
   void appendRowTotals(const RowTable& list);
   void appendColumnTotals(const RowTable& list);
+  // The rows of `list` (row 0 = header) summed by group, as the header row
+  // followed by one row per group.
   RowTable sumGroups(const RowTable& list) const;
 
   // Display order of the descendants of `node` at `depth` (1 = children) on
@@ -97,43 +74,50 @@ class CrossTab {
                                              std::string_view axis) const;
 
   // The skeleton nodes, always present.
-  DimNode* measureDimension() const { return measureDimension_; }
-  DimNode* columnDimension() const { return columnDimension_; }
-  DimNode* columnHeader() const { return columnHeader_; }
-  DimNode* rowDimension() const { return rowDimension_; }
+  const DimNode* measureDimension() const { return measureDimension_; }
+  const DimNode* columnDimension() const { return columnDimension_; }
+  const DimNode* columnHeader() const { return columnHeader_; }
+  const DimNode* rowDimension() const { return rowDimension_; }
 
   // True when header text `text` (cut to 49 bytes) names a measure.
   bool isMeasureName(std::string_view text) const {
     return measureDimension_->findChild(text) != nullptr;
   }
 
-  RowTable rows;
-  CellTable cells;
-  DimNode root;
-  std::string gridFrame;
-  int32_t sumOption = 0;
-  int32_t sumPos = 0;
-  std::string rowColSort;
-  std::string separate = "|";
-
  private:
+  // Reads a layout text into the column header and the row titles.
+  friend void applyGridFrame(CrossTab& tab, std::string_view text);
+
+  // Rebuilds tree and cells from the rows; standard exceptions end here
+  // with one line "运行时产生错误:<message>\n" on standard error, except
+  // std::bad_alloc (memory exhaustion), which reaches the caller.
+  void buildTree(const std::vector<std::string>& measureNames);
+  // Creates the skeleton, or empties its four nodes.
+  void resetTree();
+  // Header construction (header_construction.cpp).
+  void autoLayout();
+  void fillColumnDimension();
+  // Adds the member path of `row` over positions [p0, p1) below `start`;
+  // `isMeasure` marks the measure columns of the header.
+  void addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, std::size_t p1,
+                     const std::vector<bool>& isMeasure);
+  void fillRowTreeAndCells();
   // Marks which header positions are measure columns.
   std::vector<bool> measureColumnMask(const RowRef& header) const;
-  // Replaces rows by the table in `text`, the `valueColumns` kept as values
-  // (RowTable::setValueColumns).
-  void readTable(std::string_view text, std::vector<std::string> valueColumns);
   enum class Axis { kRows, kColumns };
-  void transformRows(std::string_view measures);  // over `rows` as they are
   void runTotals();  // totals.cpp: the passes that sumOption asks for
   void appendTotals(const RowTable& list, Axis axis);
   void buildLayout(const std::vector<std::string>& measureNames);
 
-  Aggregate aggregate_ = Aggregate::kNone;
-  Aggregation aggregation_;  // of `rows`, for the transform under way
-  // Computes cuts_ and groups_ of `rows` for the build under way.
+  RowTable rows_;
+  CellTable cells_;
+  DimNode root_;
+  PivotOptions options_;
+  Aggregation aggregation_;  // of rows_, for the transform under way
+  // Computes cuts_ and groups_ of rows_ for the build under way.
   void groupRows();
-  CutIds cuts_;        // of `rows`, for the build under way
-  RowGroups groups_;   // of `rows` by their keys, likewise
+  CutIds cuts_;       // of rows_, for the build under way
+  RowGroups groups_;  // of rows_ by their keys, likewise
   DimNode* measureDimension_ = nullptr;
   DimNode* columnDimension_ = nullptr;
   DimNode* columnHeader_ = nullptr;

@@ -57,25 +57,25 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGrou
 }  // namespace
 
 void CrossTab::groupRows() {
-  cuts_.reset(rows);
+  cuts_.reset(rows_);
   groups_.clear();
-  if (rows.empty()) return;
-  const RowRef header = rows[0];
+  if (rows_.empty()) return;
+  const RowRef header = rows_[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
-  const int sep = findSeparatorColumn(header, separate);
+  const int sep = findSeparatorColumn(header, options_.separate);
   std::vector<std::size_t> keyPositions;
   for (std::size_t k = 0; k < header.size(); ++k) {
     if (static_cast<int>(k) != sep && !isMeasure[k]) keyPositions.push_back(k);
   }
-  groups_.build(rows, cuts_, keyPositions);
+  groups_.build(rows_, cuts_, keyPositions);
 }
 
 void CrossTab::fillColumnDimension() {
-  if (rows.empty()) return;
-  const RowRef header = rows[0];
+  if (rows_.empty()) return;
+  const RowRef header = rows_[0];
   bool pastSeparator = false;
   for (std::string_view title : header) {
-    if (title == separate) {
+    if (title == options_.separate) {
       pastSeparator = true;
       continue;
     }
@@ -114,15 +114,15 @@ void CrossTab::addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, 
 }
 
 void CrossTab::autoLayout() {
-  if (rows.empty()) return;
+  if (rows_.empty()) return;
   fillColumnDimension();
-  const RowRef header = rows[0];
+  const RowRef header = rows_[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
-  const int sep = findSeparatorColumn(header, separate);
+  const int sep = findSeparatorColumn(header, options_.separate);
   bool rowSide = true;
   bool columnPassDone = false;
   for (std::size_t i = 0; i < header.size(); ++i) {
-    if (header[i] == separate) {
+    if (header[i] == options_.separate) {
       rowSide = false;
       continue;
     }
@@ -140,7 +140,7 @@ void CrossTab::autoLayout() {
         if (!isMeasure[j]) positions.push_back(j);
       }
       forEachDistinctPath(
-          rows, cuts_, groups_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
+          rows_, cuts_, groups_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
           [&](const RowRef& row) { return std::min(row.size(), header.size()); },
           [&](const RowRef& row) {
             addMemberPath(columnHeader_, row, p0, std::min(row.size(), header.size()), isMeasure);
@@ -155,10 +155,10 @@ void CrossTab::autoLayout() {
 }
 
 void CrossTab::fillRowTreeAndCells() {
-  if (rows.empty()) return;
-  const RowRef header = rows[0];
+  if (rows_.empty()) return;
+  const RowRef header = rows_[0];
   const std::vector<bool> isMeasure = measureColumnMask(header);
-  const int sep = findSeparatorColumn(header, separate);
+  const int sep = findSeparatorColumn(header, options_.separate);
   DimNode* rowTop = nullptr;
   if (sep >= 1 && !rowDimension_->children().empty()) rowTop = rowDimension_->children()[0];
 
@@ -194,7 +194,7 @@ void CrossTab::fillRowTreeAndCells() {
       stored.push_back(m);
     }
   }
-  cells.reset(rows, cuts_, std::move(layout), aggregation_.active() ? &aggregation_ : nullptr);
+  cells_.reset(rows_, cuts_, std::move(layout), aggregation_.active() ? &aggregation_ : nullptr);
 
   if (rowTop != nullptr) {
     std::vector<std::size_t> positions;
@@ -202,27 +202,27 @@ void CrossTab::fillRowTreeAndCells() {
       if (!isMeasure[j]) positions.push_back(j);
     }
     forEachDistinctPath(
-        rows, cuts_, groups_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
+        rows_, cuts_, groups_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
         [&](const RowRef&) { return static_cast<std::size_t>(sep); },
         [&](const RowRef& row) { addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure); });
   }
   if (aggregation_.active()) {
     // Every row adds to its cells' aggregates.
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      if (!isFullRow(rows[r], header)) continue;
-      for (const std::size_t m : stored) cells.assign(r, m);
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+      if (!isFullRow(rows_[r], header)) continue;
+      for (const std::size_t m : stored) cells_.assign(r, m);
     }
   } else {
     // A group's first row makes its cells (in the order of first rows), its
     // last row gives them their values; the rows between change nothing.
     groups_.forEach([&](std::size_t first, std::size_t last) {
-      if (!isFullRow(rows[first], header)) return;
-      for (const std::size_t m : stored) cells.assign(first, m);
+      if (!isFullRow(rows_[first], header)) return;
+      for (const std::size_t m : stored) cells_.assign(first, m);
       if (last == first) return;
-      for (const std::size_t m : stored) cells.assign(last, m);
+      for (const std::size_t m : stored) cells_.assign(last, m);
     });
   }
-  cells.finishAggregates();
+  cells_.finishAggregates();
 }
 
 }  // namespace tabulon

@@ -11,7 +11,6 @@ inline constexpr char kColumnHeader[] = "列头";       // column member tree
 inline constexpr char kRowDimension[] = "行维";       // row titles + members
 inline constexpr char kMeasureTitle[] = "指标";       // all measures of a side
 inline constexpr char kTotalLabel[] = "合计";         // total member
-inline constexpr char kConvertedMarker[] = "已经转换";  // rows already filled
 inline constexpr char kRuntimeErrorPrefix[] = "运行时产生错误:";
 
 }  // namespace tabulon

@@ -76,8 +76,7 @@ std::vector<const DimNode*> CrossTab::orderedMembers(const DimNode* node, int de
                                                      std::string_view axis) const {
   std::vector<const DimNode*> level{node};
   if (depth <= 0) return level;
-  const bool sorted = isRowAxis(axis) ? rowColSort.find("Row") != std::string::npos
-                                      : gridFrame.empty();
+  const bool sorted = isRowAxis(axis) ? options_.rowSort : options_.gridFrame.empty();
   std::vector<const DimNode*> next;
   std::vector<std::pair<std::string_view, const DimNode*>> keyed;
   // Level by level: ordering each parent's children and concatenating in
@@ -103,9 +102,9 @@ std::vector<const DimNode*> CrossTab::orderedMembers(const DimNode* node, int de
       auto total = std::find_if(begin, next.end(),
                                 [](const DimNode* m) { return m->name() == kTotalLabel; });
       if (total != next.end()) {
-        if (sumPos == 0) {
+        if (options_.sumPos == SumPos::kFirst) {
           std::rotate(begin, total, total + 1);
-        } else if (sumPos == 1) {
+        } else {
           std::rotate(total, total + 1, next.end());
         }
       }

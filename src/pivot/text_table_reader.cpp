@@ -1,5 +1,7 @@
 #include "pivot/text_table_reader.h"
 
+#include <utility>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -132,6 +134,15 @@ void TextTableReader::finish() {
   readLine(last.substr(0, last.find('\r')));
   flush();
   std::string().swap(pending_);
+}
+
+RowTable parseText(std::string_view text, std::vector<std::string> valueColumns) {
+  RowTable rows;
+  rows.setValueColumns(std::move(valueColumns));
+  TextTableReader reader(rows);
+  reader.feed(text);
+  reader.finish();
+  return rows;
 }
 
 }  // namespace tabulon

@@ -8,6 +8,9 @@
 // loses its end from its first CR or LF on; the text's last line (without
 // a final "\n") is first cut at its first CR. Feeding a text in any pieces
 // and then calling finish gives the rows that parseText gives for it whole.
+// parseText reads a whole text into a fresh RowTable; `valueColumns` names
+// the columns kept as values (RowTable::setValueColumns), as a transform's
+// measure columns are.
 #ifndef TABULON_PIVOT_TEXT_TABLE_READER_H_
 #define TABULON_PIVOT_TEXT_TABLE_READER_H_
 
@@ -44,6 +47,8 @@ class TextTableReader {
   std::vector<std::string_view> cells_;
   std::vector<std::size_t> lengths_;
 };
+
+RowTable parseText(std::string_view text, std::vector<std::string> valueColumns = {});
 
 }  // namespace tabulon
 

@@ -329,7 +329,7 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
 // The columns that the column totals relabel, right to left: right of the
 // separator column (every column when there is none), measures left out.
 std::vector<std::size_t> columnSideColumns(const CrossTab& tab, const RowRef& header) {
-  const std::ptrdiff_t s = findSeparatorColumn(header, tab.separate);
+  const std::ptrdiff_t s = findSeparatorColumn(header, tab.options().separate);
   std::vector<std::size_t> columns;
   for (std::ptrdiff_t c = static_cast<std::ptrdiff_t>(header.size()) - 1; c > s; --c) {
     if (!tab.isMeasureName(header[c])) columns.push_back(static_cast<std::size_t>(c));
@@ -340,7 +340,7 @@ std::vector<std::size_t> columnSideColumns(const CrossTab& tab, const RowRef& he
 // The columns that the row totals relabel, right to left: left of the
 // separator column (none when there is no separator column).
 std::vector<std::size_t> rowSideColumns(const CrossTab& tab, const RowRef& header) {
-  const std::ptrdiff_t s = findSeparatorColumn(header, tab.separate);
+  const std::ptrdiff_t s = findSeparatorColumn(header, tab.options().separate);
   std::vector<std::size_t> columns;
   for (std::ptrdiff_t c = s - 1; c >= 0; --c) {
     if (!tab.isMeasureName(header[c])) columns.push_back(static_cast<std::size_t>(c));
@@ -377,15 +377,15 @@ void CrossTab::appendTotals(const RowTable& list, Axis axis) {
   auto columnsOf = [&](const RowRef& header) {
     return axis == Axis::kColumns ? columnSideColumns(*this, header) : rowSideColumns(*this, header);
   };
-  if (&list == &rows) {
-    labelledTotals(PassRows(*this, rows, 1, rows.size()), columnsOf(rows[0]), rows);
+  if (&list == &rows_) {
+    labelledTotals(PassRows(*this, rows_, 1, rows_.size()), columnsOf(rows_[0]), rows_);
     return;
   }
   // Another table: its totals are made there, then copied over.
   RowTable work = list;
   const std::size_t n = work.size();
   labelledTotals(PassRows(*this, work, 1, n), columnsOf(work[0]), work);
-  rows.insert(rows.end(), work.begin() + static_cast<std::ptrdiff_t>(n), work.end());
+  rows_.insert(rows_.end(), work.begin() + static_cast<std::ptrdiff_t>(n), work.end());
 }
 
 void CrossTab::appendColumnTotals(const RowTable& list) { appendTotals(list, Axis::kColumns); }
@@ -394,31 +394,32 @@ void CrossTab::appendRowTotals(const RowTable& list) { appendTotals(list, Axis::
 
 void CrossTab::runTotals() {
   Aggregation* aggregation = aggregation_.active() ? &aggregation_ : nullptr;
-  switch (sumOption) {
-    case 1:
-      labelledTotals(PassRows(*this, rows, 1, rows.size(), aggregation), rowSideColumns(*this, rows[0]), rows);
+  switch (options_.sumOption) {
+    case SumOption::kRows:
+      labelledTotals(PassRows(*this, rows_, 1, rows_.size(), aggregation), rowSideColumns(*this, rows_[0]),
+                     rows_);
       break;
-    case 2:
-      labelledTotals(PassRows(*this, rows, 1, rows.size(), aggregation), columnSideColumns(*this, rows[0]),
-                     rows);
+    case SumOption::kColumns:
+      labelledTotals(PassRows(*this, rows_, 1, rows_.size(), aggregation), columnSideColumns(*this, rows_[0]),
+                     rows_);
       break;
-    case 3: {
+    case SumOption::kBoth: {
       // Column totals, then the row totals of the input, then the row
       // totals of the column totals (the corner cells), in that order. The
       // first two read the same input, so they share what is read from it.
-      const std::size_t inputEnd = rows.size();
-      const std::vector<std::size_t> rowColumns = rowSideColumns(*this, rows[0]);
+      const std::size_t inputEnd = rows_.size();
+      const std::vector<std::size_t> rowColumns = rowSideColumns(*this, rows_[0]);
       std::size_t columnTotalsEnd = 0;
       {
-        const PassRows input(*this, rows, 1, inputEnd, aggregation);
-        labelledTotals(input, columnSideColumns(*this, rows[0]), rows, true);
-        columnTotalsEnd = rows.size();
-        labelledTotals(input, rowColumns, rows, true);
+        const PassRows input(*this, rows_, 1, inputEnd, aggregation);
+        labelledTotals(input, columnSideColumns(*this, rows_[0]), rows_, true);
+        columnTotalsEnd = rows_.size();
+        labelledTotals(input, rowColumns, rows_, true);
       }
-      labelledTotals(PassRows(*this, rows, inputEnd, columnTotalsEnd, aggregation), rowColumns, rows);
+      labelledTotals(PassRows(*this, rows_, inputEnd, columnTotalsEnd, aggregation), rowColumns, rows_);
       break;
     }
-    default:
+    case SumOption::kNone:
       break;
   }
 }

@@ -132,9 +132,9 @@ void applyGridFrame(CrossTab& tab, std::string_view text) {
   const std::size_t colAt = text.find("col:");
   if (rowAt == std::string_view::npos || colAt == std::string_view::npos) return;
 
-  tab.columnDimension()->clearChildren();
-  tab.columnHeader()->clearChildren();
-  tab.rowDimension()->clearChildren();
+  tab.columnDimension_->clearChildren();
+  tab.columnHeader_->clearChildren();
+  tab.rowDimension_->clearChildren();
 
   // The two markers cannot overlap, so each side lies between them or after
   // the later one.
@@ -148,8 +148,8 @@ void applyGridFrame(CrossTab& tab, std::string_view text) {
     colSide = text.substr(colAt + kMarker, rowAt - (colAt + kMarker));
     rowSide = text.substr(rowAt + kMarker);
   }
-  parseGridFrameSide(tab.columnHeader(), dropTrailingCommas(colSide));
-  parseGridFrameSide(tab.rowDimension(), dropTrailingCommas(rowSide));
+  parseGridFrameSide(tab.columnHeader_, dropTrailingCommas(colSide));
+  parseGridFrameSide(tab.rowDimension_, dropTrailingCommas(rowSide));
   tab.fillColumnDimension();
 }
 

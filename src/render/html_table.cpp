@@ -122,7 +122,7 @@ void appendLookedUpCells(std::string& out, const CrossTab& tab, std::string_view
   for (const std::string& columnPathText : columnPaths) {
     key.resize(rowPathText.size());
     key += columnPathText;
-    appendValueCell<Mode>(out, tab.cells.find(key));
+    appendValueCell<Mode>(out, tab.cells().find(key));
   }
 }
 
@@ -198,7 +198,7 @@ class BodyValues {
     columns_ = columnPaths.size();
     if (leaves == 0 || columns_ == 0 || leaves > kMaxCells / columns_) return false;
     const std::size_t cells = leaves * columns_;
-    if (tab.cells.size() > 2 * cells) return false;
+    if (tab.cells().size() > 2 * cells) return false;
 
     for (const std::string& path : columnPaths) {
       const std::size_t dots = countDots(path);
@@ -231,10 +231,10 @@ class BodyValues {
 
     charge_.hold(cells * sizeof(Value));
     values_.assign(cells, Value{});
-    tab.cells.forEachByParts(
+    tab.cells().forEachByParts(
         [&](std::string_view key, std::string_view value) { assignByText(key, value); },
         [&](const KeyPart* parts, std::size_t count, std::string_view value) {
-          assignByParts(tab.cells, parts, count, value);
+          assignByParts(tab.cells(), parts, count, value);
         });
     return true;
   }
@@ -575,9 +575,9 @@ std::string renderDataCells(const CrossTab& tab, const DimNode* rowLeaf,
 }
 
 std::string renderHtml(const CrossTab& tab, HtmlText text) {
-  if (tab.rows.size() < 2) return std::string(kTooFewRows);
-  const RowRef header = tab.rows[0];
-  const long long s = findSeparatorColumn(header, tab.separate);
+  if (tab.rows().size() < 2) return std::string(kTooFewRows);
+  const RowRef header = tab.rows()[0];
+  const long long s = findSeparatorColumn(header, tab.options().separate);
   const long long n = static_cast<long long>(header.size());
   if (!(0 < s && s < n - 1)) return renderPlainTable(tab, text);
 

@@ -12,7 +12,7 @@
 
 namespace tabulon {
 
-// The flat table of `tab.rows`: header names (but the separator's) as head
+// The flat table of `tab.rows()`: header names (but the separator's) as head
 // cells, every row unequal to the header as a body row, cells whose text
 // equals the separator text left out. Empty text when the separator column
 // lies strictly inside the header (the cross-tab applies then).

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "pivot/cross_tab.h"
 #include "pivot/memory_budget.h"
 
 namespace tabulon {
@@ -92,13 +93,16 @@ std::vector<std::string> measureNames(std::string_view text) {
 
 void setValueColumns(RowTable& rows, std::string_view text) { rows.setValueColumns(measureNames(text)); }
 
-void applyOptions(const RequestOptions& options, CrossTab& tab) {
-  tab.setSumOption(options.sumOption);
-  tab.setSumPos(options.sumPos);
-  tab.setAggregate(options.aggregate);
-  tab.setRowColSort(options.rowColSort);
-  if (!options.separate.empty()) tab.setSeparate(options.separate);
-  if (options.gridFrame.size() > kMinGridFrameBytes) tab.setGridFrame(options.gridFrame);
+PivotOptions pivotOptions(const RequestOptions& options) {
+  PivotOptions pivot;
+  pivot.setSumOption(options.sumOption);
+  pivot.setSumPos(options.sumPos);
+  pivot.setAggregate(options.aggregate);
+  pivot.setRowColSort(options.rowColSort);
+  pivot.setSeparate(options.separate);
+  pivot.setGridFrame(options.gridFrame);
+  pivot.setMeasures(options.measures);
+  return pivot;
 }
 
 }  // namespace tabulon

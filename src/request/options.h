@@ -2,10 +2,9 @@
 // e.g. "SumOption=SumIncRow&Measures=Sales,Cost&Separate=|".
 //
 // optionValue finds one value; readOptions looks up the known keys;
-// applyOptions hands five of them to a CrossTab under the rules below.
-// No option text is ever an error: absent keys and unknown words leave the
-// CrossTab's defaults. Values are copies; nothing here keeps a reference to
-// the option text.
+// pivotOptions turns them into the engine's PivotOptions. No option text is
+// ever an error: absent keys and unknown words leave the defaults. Values
+// are copies; nothing here keeps a reference to the option text.
 #ifndef TABULON_REQUEST_OPTIONS_H_
 #define TABULON_REQUEST_OPTIONS_H_
 
@@ -15,7 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pivot/cross_tab.h"
+#include "pivot/pivot_options.h"
+#include "pivot/row_table.h"
 
 namespace tabulon {
 
@@ -68,15 +68,11 @@ std::vector<std::string> measureNames(std::string_view text);
 // (RowTable::setValueColumns).
 void setValueColumns(RowTable& rows, std::string_view text);
 
-// A GridFrame value is applied only when it is longer than this many bytes,
-// so that a placeholder such as "[]" leaves the automatic layout.
-inline constexpr std::size_t kMinGridFrameBytes = 10;
-
-// Sets the options on `tab`, in this order: SumOption, SumPos and Aggregate
-// words (unknown words leave the codes), RowColSort always (also when empty),
+// The engine's options of a request, set in this order: SumOption, SumPos
+// and Aggregate words (unknown words leave the defaults), RowColSort,
 // Separate only when not empty, GridFrame only when longer than
-// kMinGridFrameBytes bytes. Measures is not stored: it goes to transform.
-void applyOptions(const RequestOptions& options, CrossTab& tab);
+// kMinGridFrameBytes bytes, then the Measures list.
+PivotOptions pivotOptions(const RequestOptions& options);
 
 }  // namespace tabulon
 

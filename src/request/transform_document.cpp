@@ -37,9 +37,8 @@ TransformDocument transformDocument(RowTable rows, std::string_view options) {
   document.echo = echoOf(values);
   {
     CrossTab tab;
-    applyOptions(values, tab);
     // The rows move into the model: a large table is never copied.
-    tab.transformRows(std::move(rows), values.measures);
+    tab.transform(std::move(rows), pivotOptions(values));
     // The GridFrame text is always made before the HTML.
     document.gridFrame = renderGridFrame(tab);
     document.html = renderHtml(tab, htmlTextFor(values.escape));

@@ -23,11 +23,10 @@ struct TransformDocument {
   std::string html;       // "ret" / "Html"
 };
 
-// Applies the options to a fresh CrossTab, records the request echo, moves
-// `rows` into the CrossTab's transformRows and
-// renders the GridFrame text, then the HTML (escaped when Escape=Html).
-// The CrossTab (with the rows)
-// is released before this returns.
+// Records the request echo, moves `rows` with the options into a fresh
+// CrossTab's transform and renders the GridFrame text, then the HTML
+// (escaped when Escape=Html). The CrossTab (with the rows) is released
+// before this returns.
 TransformDocument transformDocument(RowTable rows, std::string_view options);
 
 }  // namespace tabulon

@@ -12,8 +12,8 @@
 
 namespace tabulon {
 
-// Applies the options to a fresh CrossTab, moves `rows` into its
-// transformRows and returns
+// Moves `rows` with the options into a fresh CrossTab's transform and
+// returns
 // {"req":{...},"ret":{"GridFrame":...,"Html":...}} followed by one LF.
 std::string transformRequest(RowTable rows, std::string_view options);
 
