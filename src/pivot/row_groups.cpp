@@ -7,14 +7,6 @@
 
 namespace tabulon {
 
-namespace {
-
-// Grouping is kept only when, after this many rows, they have at most half
-// as many keys.
-constexpr std::size_t kProbeRows = 16384;
-
-}  // namespace
-
 void RowGroups::clear() {
   grouped_ = false;
   rowCount_ = 0;
@@ -22,16 +14,16 @@ void RowGroups::clear() {
 }
 
 void RowGroups::build(const RowTable& rows, const CutIds& cuts,
-                      const std::vector<std::size_t>& keyPositions) {
+                      const std::vector<std::size_t>& keyPositions, std::size_t probeRows) {
   clear();
   rowCount_ = rows.size();
   if (rows.empty()) return;
-  grouped_ = groupAll(rows, cuts, keyPositions);
+  grouped_ = groupAll(rows, cuts, keyPositions, probeRows);
   if (!grouped_) std::vector<Group>().swap(groups_);
 }
 
 bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
-                         const std::vector<std::size_t>& keyPositions) {
+                         const std::vector<std::size_t>& keyPositions, std::size_t probeRows) {
   if (rows.size() >= OpenTable::kEmpty) throw std::length_error("too many rows");
   const RowRef header = rows[0];
   const std::size_t width = header.size();
@@ -63,7 +55,7 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
     } else {
       groups_[found].last = static_cast<uint32_t>(r);
     }
-    if (++seen == kProbeRows && groups_.size() * 2 > seen) return false;
+    if (++seen == probeRows && groups_.size() * 2 > seen) return false;
   }
   return true;
 }

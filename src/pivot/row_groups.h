@@ -24,9 +24,16 @@ namespace tabulon {
 
 class RowGroups {
  public:
+  // Grouping is kept only when the first `probeRows` grouped rows have at
+  // most half as many keys.
+  static constexpr std::size_t kProbeRows = 16384;
+
   // Groups the rows of `rows`; `keyPositions` ascending. `rows` and `cuts`
   // are read only during the call.
-  void build(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions);
+  void build(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions,
+             std::size_t probeRows = kProbeRows);
+  // True when rows are grouped (else each row is its own group).
+  bool grouped() const { return grouped_; }
   void clear();
 
   // Calls visit(first, last) for every group, in the order of first rows;
@@ -45,7 +52,8 @@ class RowGroups {
     uint32_t first;
     uint32_t last;
   };
-  bool groupAll(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions);
+  bool groupAll(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions,
+                std::size_t probeRows);
 
   bool grouped_ = false;
   std::size_t rowCount_ = 0;

@@ -1,0 +1,128 @@
+#include "pivot/row_groups.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pivot/cross_tab.h"
+#include "pivot/cut_ids.h"
+#include "pivot/dim_node.h"
+#include "transform_helpers.h"
+
+namespace tabulon {
+namespace {
+
+// Texts that repeat, are empty, or share their first 49 bytes.
+std::string randomText(std::mt19937& random) {
+  static const std::string kLong(49, 'x');
+  switch (random() % 6) {
+    case 0: return "";
+    case 1: return kLong + std::to_string(random() % 3);  // one member, three texts
+    default: return std::string(1, static_cast<char>('a' + random() % 4));
+  }
+}
+
+// Header R | C V (V the measure), then `count` rows: mostly full, some
+// short or long, some copies of the header; `distinctFirst` rows first
+// whose keys never repeat.
+RowTable randomTable(std::mt19937& random, std::size_t count, std::size_t distinctFirst) {
+  RowTable rows{{"R", "|", "C", "V"}};
+  for (std::size_t r = 0; r < count; ++r) {
+    Row row{randomText(random), "-", randomText(random), std::to_string(random() % 100)};
+    if (r < distinctFirst) row[0] = "d" + std::to_string(r);
+    switch (random() % 12) {
+      case 0: row.resize(random() % 4); break;
+      case 1: row.push_back(randomText(random)); break;
+      case 2: row = {"R", "|", "C", "V"}; break;
+      default: break;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The key of RowGroups, by texts: the length up to the header's and the cut
+// texts at the key positions below it.
+std::vector<std::string> keyOf(const RowRef& row, std::size_t width,
+                               const std::vector<std::size_t>& positions) {
+  const std::size_t p1 = std::min(row.size(), width);
+  std::vector<std::string> key{std::to_string(p1)};
+  for (std::size_t j : positions) {
+    if (j < p1) key.emplace_back(DimNode::cutName(row[j]));
+  }
+  return key;
+}
+
+TEST(RowGroupsTest, GroupsAsTheKeysByTextSayOrLeavesEveryRowAlone) {
+  const std::vector<std::size_t> positions{0, 2};
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::mt19937 random(seed);
+    const RowTable rows = randomTable(random, 300, 0);
+    CutIds cuts;
+    cuts.reset(rows);
+    // By texts: the first and last row of each key, in the order of first rows.
+    std::map<std::vector<std::string>, std::size_t> index;
+    std::vector<std::pair<std::size_t, std::size_t>> expected;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      if (rows[r] == rows[0]) continue;
+      const auto [it, fresh] = index.emplace(keyOf(rows[r], 4, positions), expected.size());
+      if (fresh) expected.emplace_back(r, r);
+      expected[it->second].second = r;
+    }
+    for (const std::size_t probe : {std::size_t{8}, RowGroups::kProbeRows}) {
+      RowGroups groups;
+      groups.build(rows, cuts, positions, probe);
+      std::vector<std::pair<std::size_t, std::size_t>> seen;
+      groups.forEach([&](std::size_t first, std::size_t last) { seen.emplace_back(first, last); });
+      if (groups.grouped()) {
+        EXPECT_EQ(seen, expected) << "seed " << seed;
+      } else {
+        ASSERT_EQ(seen.size(), rows.size()) << "seed " << seed;
+        for (std::size_t r = 0; r < seen.size(); ++r) EXPECT_EQ(seen[r], std::make_pair(r, r));
+      }
+    }
+  }
+}
+
+// The cells of long tables, grouped and not, against the last value of each
+// key text, and the column members in the order the rows first bring them.
+TEST(RowGroupsTest, CellsAndMembersOfLongTablesMatchARowByRowModel) {
+  const std::size_t count = RowGroups::kProbeRows + 4000;
+  for (const std::size_t distinctFirst : {std::size_t{0}, RowGroups::kProbeRows}) {
+    std::mt19937 random(static_cast<unsigned>(distinctFirst + 7));
+    RowTable rows = randomTable(random, count, distinctFirst);
+    std::map<std::string, std::string> last;
+    std::vector<std::string> columnOrder;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+      const RowRef row = rows[r];
+      if (row == rows[0]) continue;
+      if (row.size() > 2) {
+        const std::string name(DimNode::cutName(row[2]));
+        if (std::find(columnOrder.begin(), columnOrder.end(), name) == columnOrder.end()) {
+          columnOrder.push_back(name);
+        }
+      }
+      if (row.size() < 4) continue;
+      const std::string key = std::string(DimNode::cutName(row[0])) + "." +
+                              std::string(DimNode::cutName(row[2])) + ".V.";
+      last[key] = std::string(row[3]);
+    }
+    CrossTab tab;
+    runTransform(tab, std::move(rows), "V");
+    ASSERT_EQ(tab.cells().size(), last.size()) << "distinct first " << distinctFirst;
+    for (const auto& [key, value] : last) {
+      ASSERT_EQ(tab.cells().find(key), std::optional<std::string_view>(value)) << key;
+    }
+    std::vector<std::string> members;
+    for (const DimNode* c : tab.columnHeader()->children()) members.emplace_back(c->name());
+    EXPECT_EQ(members, columnOrder) << "distinct first " << distinctFirst;
+  }
+}
+
+}  // namespace
+}  // namespace tabulon
