@@ -19,8 +19,9 @@ void copyJavaString(JNIEnv* env, jstring text, std::string& out);
 
 // A new Java string holding the text of `bytes`: as they are when they form
 // well-formed modified UTF-8, otherwise decoded with each broken sequence
-// replaced by U+FFFD. A long text of standard UTF-8 is decoded by Java's
-// own UTF-8 decoder (faster than NewStringUTF; the same text). Returns null
+// replaced by U+FFFD. A text of standard UTF-8 between a few
+// kilobytes and a megabyte is decoded by Java's own UTF-8 decoder (faster
+// than NewStringUTF there; the same text). Returns null
 // with a Java exception pending when the JVM fails; throws JavaStringTooLong
 // (java_string_limits.h), before any copy is made, when the text cannot be a
 // Java string.
