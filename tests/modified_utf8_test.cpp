@@ -37,6 +37,15 @@ TEST(ModifiedUtf8Test, DecodesJavaBytesAndReplacesBrokenSequences) {
       {"overlong 3-byte", "\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD", false},
       {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
       {"invalid lead bytes", "\xF5\xFF", u"\uFFFD\uFFFD", false},
+      // The eight-byte ASCII steps still see a zero or a broken byte anywhere.
+      {"long ascii", "abcdefghijklmnopq", u"abcdefghijklmnopq", true},
+      {"zero after eight", std::string("abcdefgh\0ij", 11), std::u16string(u"abcdefgh\0ij", 11),
+       false},
+      {"zero inside a word", std::string("abcdefghi\0jklmnop", 17),
+       std::u16string(u"abcdefghi\0jklmnop", 17), false},
+      {"modified zero after nine", std::string("abcdefghi\xC0\x80"),
+       std::u16string(u"abcdefghi\0", 10), true},
+      {"cut character after sixteen", "abcdefghijklmnop\xE4\xB8", u"abcdefghijklmnop\uFFFD", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(utf8::decodeToUtf16(c.bytes), c.text) << c.what;

@@ -3,7 +3,8 @@
 // - walkCells walks every cell with the per-cell ResultSetCursor and
 //   discards the texts;
 // - readRows reads the result set into a RowTable exactly as doTransform
-//   does (batched when the reader class can be had);
+//   does with the same options (batched when the reader class can be had;
+//   the measure columns kept as values);
 // - newString makes a Java string from UTF-8 bytes `repeats` times, by
 //   NewStringUTF (way 0), by decoding to UTF-16 and NewString (way 1) or
 //   by the library's newJavaString (way 2).
@@ -20,6 +21,7 @@
 #include "jni/modified_utf8.h"
 #include "jni/result_set_cursor.h"
 #include "jni/result_set_reader.h"
+#include "request/options.h"
 
 extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_walkCells(JNIEnv* env, jclass,
                                                                           jobject resultSet) {
@@ -50,11 +52,14 @@ extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_walkCells(JNI
 
 extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_readRows(JNIEnv* env,
                                                                          jclass cls,
-                                                                         jobject resultSet) {
+                                                                         jobject resultSet,
+                                                                         jstring options) {
   using namespace tabulon;
   try {
     ResultSetCursor cursor(env, resultSet);
-    const RowTable rows = readResultSet(env, cls, cursor);
+    std::string optionText;
+    copyJavaString(env, options, optionText);
+    const RowTable rows = readResultSet(env, cls, cursor, measureNames(optionText));
     jlong bytes = 0;
     // Through the stored numbers: making each row a list of strings would
     // cost more than the reading that is measured.

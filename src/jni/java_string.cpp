@@ -6,6 +6,7 @@
 #include "jni/local_ref.h"
 #include "jni/modified_utf8.h"
 #include "pivot/memory_budget.h"
+#include "pivot/pod_buffer.h"
 
 namespace tabulon {
 
@@ -23,11 +24,21 @@ namespace {
 // Java's decoder reads standard UTF-8 about twice as fast as NewStringUTF,
 // but makes two temporary arrays beside the string (the bytes, and a UTF-16
 // buffer twice their size). Below kJavaDecodingFrom the JNI calls cost more
-// than the faster decoding saves; from kJavaDecodingUpTo the temporaries
+// than the faster decoding saves. From kJavaDecodingUpTo the temporaries
 // are large blocks of fresh heap whose pages cost more to fault in than the
-// decoding saves, and NewStringUTF, which makes only the string, is faster.
+// decoding saves: the text is decoded here instead, into a buffer from the
+// block cache, and NewString makes only the string.
 constexpr std::size_t kJavaDecodingFrom = 4096;
 constexpr std::size_t kJavaDecodingUpTo = std::size_t{1} << 20;
+
+jstring decodedHere(JNIEnv* env, const std::string& bytes) {
+  // The UTF-16 copy, made for as many units as bytes, is charged to the
+  // request as it is made.
+  PodBuffer<char16_t> units;
+  units.resize(bytes.size());
+  const std::size_t count = utf8::decodeToUtf16(bytes, units.data());
+  return env->NewString(reinterpret_cast<const jchar*>(units.data()), static_cast<jsize>(count));
+}
 
 // new String(bytes, StandardCharsets.UTF_8), which decodes standard UTF-8
 // several times faster than NewStringUTF reads the same bytes. Null, with
@@ -74,14 +85,10 @@ jstring newJavaString(JNIEnv* env, const std::string& bytes) {
       utf8::isStandardUtf8(bytes)) {
     if (jstring text = decodedInJava(env, bytes)) return text;
   }
-  if (utf8::isNewStringUtfSafe(bytes)) return env->NewStringUTF(bytes.c_str());
-  // The UTF-16 copy (made for as many units as bytes) is charged while it
-  // lives.
-  ChargedBytes charge;
-  charge.hold(bytes.size() * sizeof(char16_t));
-  const std::u16string text = utf8::decodeToUtf16(bytes);
-  return env->NewString(reinterpret_cast<const jchar*>(text.data()),
-                        static_cast<jsize>(text.size()));
+  if (bytes.size() < kJavaDecodingUpTo && utf8::isNewStringUtfSafe(bytes)) {
+    return env->NewStringUTF(bytes.c_str());
+  }
+  return decodedHere(env, bytes);
 }
 
 }  // namespace tabulon

@@ -78,7 +78,18 @@ inline bool isLowSurrogate(char32_t cp) { return cp >= 0xDC00 && cp <= 0xDFFF; }
 inline bool isNewStringUtfSafe(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* end = p + bytes.size();
+  constexpr std::uint64_t kLows = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
   while (p < end) {
+    // Eight bytes at a time while none is zero or has its high bit set.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      const std::uint64_t zeroBytes = (word - kLows) & ~word & kHighs;
+      if (((word & kHighs) | zeroBytes) != 0) break;
+      p += 8;
+    }
+    if (p == end) break;
     if (*p == 0) return false;
     if (*p < 0x80) {
       ++p;
@@ -127,15 +138,26 @@ inline bool isStandardUtf8(std::string_view bytes) {
   return true;
 }
 
-// Decodes `bytes` into UTF-16. Surrogate pairs (as 3-byte sequences) and
-// 4-byte sequences give the same pair of code units; a broken sequence or an
-// unpaired surrogate gives U+FFFD.
-inline std::u16string decodeToUtf16(std::string_view bytes) {
-  std::u16string out(bytes.size(), u'\0');  // never more code units than bytes
-  char16_t* o = out.data();
+// Decodes `bytes` into UTF-16 at `out`, which has room for bytes.size()
+// code units (a text never has more), and returns the number written.
+// Surrogate pairs (as 3-byte sequences) and 4-byte sequences give the same
+// pair of code units; a broken sequence or an unpaired surrogate gives
+// U+FFFD.
+inline std::size_t decodeToUtf16(std::string_view bytes, char16_t* out) {
+  char16_t* o = out;
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* end = p + bytes.size();
   while (p < end) {
+    // Eight ASCII bytes at a time.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      if ((word & 0x8080808080808080ULL) != 0) break;
+      for (int i = 0; i < 8; ++i) o[i] = p[i];
+      o += 8;
+      p += 8;
+    }
+    if (p == end) break;
     if (*p < 0x80) {
       *o++ = *p++;
       continue;
@@ -161,7 +183,13 @@ inline std::u16string decodeToUtf16(std::string_view bytes) {
       *o++ = static_cast<char16_t>(s.codePoint);
     }
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+  return static_cast<std::size_t>(o - out);
+}
+
+// The same into a new string.
+inline std::u16string decodeToUtf16(std::string_view bytes) {
+  std::u16string out(bytes.size(), u'\0');
+  out.resize(decodeToUtf16(bytes, out.data()));
   return out;
 }
 

@@ -51,7 +51,7 @@ public final class TabulonBench {
   static native long walkCells(ResultSet resultSet);
 
   /** Reads the rows as doTransform does; returns the number of text bytes read. */
-  static native long readRows(ResultSet resultSet);
+  static native long readRows(ResultSet resultSet, String options);
 
   /** Makes `repeats` Java strings of `utf8` (way 0 NewStringUTF, 1 decode and NewString). */
   static native long newString(byte[] utf8, int way, int repeats);
@@ -89,7 +89,7 @@ public final class TabulonBench {
           peak = resident("VmHWM") - before;
         }
         double a = best(c, 5, TabulonBench::javaFloor);
-        double b = best(c, 5, TabulonBench::readRows);
+        double b = best(c, 5, rs -> readRows(rs, OPTIONS));
         double p = best(c, 5, TabulonBench::walkCells);
         double cc = best(c, 5, rs -> Tabulon.doTransform(rs, OPTIONS).length());
         System.out.printf("%9d %12.1f %12.1f %12.1f %12.1f %7.2f %7.2f %7.2f %14.0f %14.0f%n",
