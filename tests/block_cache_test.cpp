@@ -23,9 +23,9 @@ TEST(BlockCacheTest, AGivenBlockServesTheNextFittingRequest) {
     bool reused;
   };
   const Case cases[] = {
-      {4 * kMiB, 4 * kMiB, true},  // the same size
-      {4 * kMiB, 2 * kMiB, true},  // larger, within four times
-      {8 * kMiB, 1 * kMiB, false},  // more than four times the request
+      {4 * kMiB, 4 * kMiB, true},   // the same size
+      {3 * kMiB, 2 * kMiB, true},   // larger, within half again
+      {4 * kMiB, 2 * kMiB, false},  // more than half again the request
       {2 * kMiB, 3 * kMiB, false},  // too small
   };
   for (const Case& c : cases) {

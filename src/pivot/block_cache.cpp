@@ -27,13 +27,17 @@ std::size_t pageRounded(std::size_t bytes) {
   return (bytes + page - 1) / page * page;
 }
 
-// The cached block that fits `bytes` best, taken out of the cache.
+// The cached block that fits `bytes` best, taken out of the cache. A block
+// more than half again as large is left for a request that needs it: the
+// buffers of one request grow through the same sizes as those of the one
+// before, and a buffer that took a larger block than it needs would leave
+// the next one without.
 bool takeCached(std::size_t bytes, Block& found) {
   std::lock_guard<std::mutex> lock(cacheMutex);
   std::size_t best = cachedCount;
   for (std::size_t i = 0; i < cachedCount; ++i) {
     const std::size_t size = cachedBlocks[i].bytes;
-    if (size < bytes || size / 4 > bytes) continue;
+    if (size < bytes || size - bytes > bytes / 2) continue;
     if (best == cachedCount || size < cachedBlocks[best].bytes) best = i;
   }
   if (best == cachedCount) return false;

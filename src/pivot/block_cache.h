@@ -19,10 +19,10 @@ namespace tabulon {
 namespace block_cache {
 
 inline constexpr std::size_t kMaxCachedBytes = std::size_t{512} << 20;
-inline constexpr std::size_t kMaxCachedBlocks = 32;
+inline constexpr std::size_t kMaxCachedBlocks = 256;
 
 // A block of at least `bytes`; `bytes` becomes its size. A cached block
-// when one fits (no more than four times `bytes`), else a fresh mapping;
+// when one fits (no more than half again as large), else a fresh mapping;
 // `reused` tells which. Throws std::bad_alloc when the system refuses.
 void* take(std::size_t& bytes, bool& reused);
 
