@@ -16,6 +16,7 @@ namespace {
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
 TEST(BlockCacheTest, AGivenBlockServesTheNextFittingRequest) {
+  block_cache::keepBlocks(true);
   block_cache::drop();
   struct Case {
     std::size_t given;
@@ -46,9 +47,19 @@ TEST(BlockCacheTest, AGivenBlockServesTheNextFittingRequest) {
     block_cache::give(again, asked);
     block_cache::drop();
   }
+  // Not keeping: a given block is unmapped, the next request maps afresh.
+  block_cache::keepBlocks(false);
+  std::size_t size = kMiB;
+  bool reused = true;
+  void* block = block_cache::take(size, reused);
+  block_cache::give(block, size);
+  void* fresh = block_cache::take(size, reused);
+  EXPECT_FALSE(reused);
+  block_cache::give(fresh, size);
 }
 
 TEST(BlockCacheTest, ReusedBlocksKeepTheirUsersContracts) {
+  block_cache::keepBlocks(true);
   block_cache::drop();
   // A prefaulted block is zero-filled even when it was used before.
   for (int round = 0; round < 2; ++round) {
@@ -72,6 +83,7 @@ TEST(BlockCacheTest, ReusedBlocksKeepTheirUsersContracts) {
     ASSERT_EQ(std::memcmp(buffer.data(), model.data(), model.size() * sizeof(uint32_t)), 0) << round;
   }
   block_cache::drop();
+  block_cache::keepBlocks(false);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -21,6 +22,7 @@ std::mutex cacheMutex;
 Block cachedBlocks[kMaxCachedBlocks];
 std::size_t cachedCount = 0;
 std::size_t cachedBytes = 0;
+std::atomic<bool> keeping{false};
 
 std::size_t pageRounded(std::size_t bytes) {
   static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -48,6 +50,8 @@ bool takeCached(std::size_t bytes, Block& found) {
 }
 
 }  // namespace
+
+void keepBlocks(bool keep) { keeping.store(keep, std::memory_order_relaxed); }
 
 void* takeCached(std::size_t& bytes) {
   Block found{};
@@ -86,7 +90,7 @@ void* remap(void* block, std::size_t bytes, std::size_t newBytes) {
 void give(void* block, std::size_t bytes) {
   if (block == nullptr) return;
   bytes = pageRounded(bytes);
-  {
+  if (keeping.load(std::memory_order_relaxed)) {
     std::lock_guard<std::mutex> lock(cacheMutex);
     if (cachedBytes + bytes <= kMaxCachedBytes && cachedCount < kMaxCachedBlocks) {
       cachedBlocks[cachedCount++] = Block{block, bytes};

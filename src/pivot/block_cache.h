@@ -6,6 +6,11 @@
 // would pay it on every call. Blocks given back here stay mapped, their
 // pages faulted in, and serve the next blocks asked for.
 //
+// Keeping blocks pays in a process that makes many requests (a JVM) and
+// only raises the peak of one that makes a single request (the command):
+// it is off until keepBlocks(true), and then blocks given back stay mapped
+// instead of being unmapped at once.
+//
 // Process-wide and thread-safe. The cache holds at most kMaxCachedBytes in
 // at most kMaxCachedBlocks blocks; a block given back past that is unmapped.
 // A block taken from the cache keeps its old contents. Block sizes are
@@ -20,6 +25,10 @@ namespace block_cache {
 
 inline constexpr std::size_t kMaxCachedBytes = std::size_t{512} << 20;
 inline constexpr std::size_t kMaxCachedBlocks = 256;
+
+// Turns keeping given-back blocks on or off (off: every block given back is
+// unmapped; blocks kept so far stay until taken or dropped).
+void keepBlocks(bool keep);
 
 // A block of at least `bytes`; `bytes` becomes its size. A cached block
 // when one fits (no more than half again as large), else a fresh mapping;
