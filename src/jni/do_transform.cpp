@@ -11,7 +11,6 @@
 #include "jni/java_string.h"
 #include "jni/result_set_cursor.h"
 #include "jni/result_set_reader.h"
-#include "pivot/block_cache.h"
 #include "pivot/memory_budget.h"
 #include "pivot/row_table.h"
 #include "request/options.h"
@@ -25,9 +24,6 @@ extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject self, jobj
       throwJava(env, "java/lang/NullPointerException", "resultSet is null");
       return nullptr;
     }
-    // A JVM makes request after request: large blocks are kept for the
-    // next one instead of being faulted in afresh each time.
-    block_cache::keepBlocks(true);
     ResultSetCursor cursor(env, resultSet);
     std::string optionText;
     if (options != nullptr) copyJavaString(env, options, optionText);

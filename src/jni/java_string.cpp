@@ -26,8 +26,8 @@ namespace {
 // buffer twice their size). Below kJavaDecodingFrom the JNI calls cost more
 // than the faster decoding saves. From kJavaDecodingUpTo the temporaries
 // are large blocks of fresh heap whose pages cost more to fault in than the
-// decoding saves: the text is decoded here instead, into a buffer from the
-// block cache, and NewString makes only the string.
+// decoding saves: the text is decoded here instead, and NewString makes
+// only the string.
 constexpr std::size_t kJavaDecodingFrom = 4096;
 constexpr std::size_t kJavaDecodingUpTo = std::size_t{1} << 20;
 

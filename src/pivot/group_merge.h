@@ -21,9 +21,9 @@ namespace totals {
 // first member's first row and the hash of its key. Key groups are numbered
 // in the order of their first members.
 struct KeyGroups {
-  BlockVector<uint32_t> parent;
-  BlockVector<uint32_t> keyRow;
-  BlockVector<uint64_t> hash;
+  std::vector<uint32_t> parent;
+  std::vector<uint32_t> keyRow;
+  std::vector<uint64_t> hash;
 };
 
 constexpr std::size_t kNoColumn = std::numeric_limits<std::size_t>::max();

@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "pivot/block_allocator.h"
 #include "pivot/memory_budget.h"
 
 namespace tabulon {
@@ -53,7 +52,7 @@ class OpenTable {
 
   std::size_t size() const { return count_; }
   void clear() {
-    BlockVector<Slot>().swap(slots_);
+    std::vector<Slot>().swap(slots_);
     count_ = 0;
   }
   // Makes room for `n` numbers without growing.
@@ -109,7 +108,7 @@ class OpenTable {
   void rehash(std::size_t slotCount) {
     // The growth stays charged to the request's memory budget.
     chargeMemory((slotCount - slots_.size()) * sizeof(Slot));
-    BlockVector<Slot> old(slotCount);
+    std::vector<Slot> old(slotCount);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
@@ -120,7 +119,7 @@ class OpenTable {
     }
   }
 
-  BlockVector<Slot> slots_;
+  std::vector<Slot> slots_;
   std::size_t count_ = 0;
 };
 

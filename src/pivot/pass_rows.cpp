@@ -39,7 +39,7 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
   charge.hold((last - first) * (40 + 8 * keys + 64 * measures));
   dataRows.reserve(last - first);
   rowsLevel.hash.reserve(last - first);
-  BlockVector<int64_t>& micros = rowsLevel.micros;
+  std::vector<int64_t>& micros = rowsLevel.micros;
   micros.reserve((last - first) * measures);
   for (std::size_t r = first; r < last; ++r) {
     const RowRef row = rows[r];
@@ -66,10 +66,10 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
   }
   if (aggregation != nullptr) {
     // The aggregates hold their own sums, in any order: the steps go by group.
-    BlockVector<int64_t>().swap(micros);
+    std::vector<int64_t>().swap(micros);
   } else if (!wholeTexts) {
     exact = false;
-    BlockVector<int64_t>().swap(micros);
+    std::vector<int64_t>().swap(micros);
     for (MeasureValues& values : measureValues) values.readValues();
   } else {
     for (MeasureValues& values : measureValues) values.release();

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "pivot/aggregation.h"
-#include "pivot/block_allocator.h"
 #include "pivot/cross_tab.h"
 #include "pivot/decimal_text.h"
 #include "pivot/memory_budget.h"
@@ -54,12 +53,12 @@ class MeasureValues {
   }
 
   // Lets go of the millionths read so far.
-  void release() { BlockVector<int64_t>().swap(micros_); }
+  void release() { std::vector<int64_t>().swap(micros_); }
 
   // Reads every text of the column as a number, for value(), in place of
   // the millionths, which are let go.
   void readValues() {
-    BlockVector<int64_t>().swap(micros_);
+    std::vector<int64_t>().swap(micros_);
     const uint32_t count = table_->column(column_).size();
     values_.resize(count);
     for (uint32_t id = 0; id < count; ++id) values_[id] = readNumber(textOf(id));
@@ -83,8 +82,8 @@ class MeasureValues {
 
   const RowTable* table_;
   std::size_t column_;
-  BlockVector<int64_t> micros_;
-  BlockVector<double> values_;
+  std::vector<int64_t> micros_;
+  std::vector<double> values_;
   std::string scratch_;
 };
 
@@ -97,21 +96,21 @@ struct Level {
   uint32_t count(std::size_t g) const { return single ? 1 : rowCount[g]; }
 
   bool single = false;
-  BlockVector<uint32_t> firstRow;  // per group: its first data row (PassRows::dataRows)
-  BlockVector<uint64_t> hash;      // per group: the hash of its key
-  BlockVector<uint32_t> rowCount;  // per group: the rows it sums
+  std::vector<uint32_t> firstRow;  // per group: its first data row (PassRows::dataRows)
+  std::vector<uint64_t> hash;      // per group: the hash of its key
+  std::vector<uint32_t> rowCount;  // per group: the rows it sums
   // Per group and measure. Exact lists: the sum in millionths. Others: the
   // running total as its text reads back, and the latest unrounded sum.
-  BlockVector<int64_t> micros;
-  BlockVector<double> total;
-  BlockVector<double> sum;
+  std::vector<int64_t> micros;
+  std::vector<double> total;
+  std::vector<double> sum;
   // Lists of whole millionths whose sums may pass kExactMicros: per group
   // and measure the sum of the magnitudes of its values (at most 2^64 - 1).
   // A group within kExactMicros keeps its sum in `micros`; the others keep
   // the running total in `total` and `sum`, added row by row.
-  BlockVector<uint64_t> magnitude;
+  std::vector<uint64_t> magnitude;
   // Per group and measure, when the request aggregates: the rows' state.
-  BlockVector<AggregateState> states;
+  std::vector<AggregateState> states;
 };
 
 // The data rows of one row list and what every totals step needs of them,
@@ -181,7 +180,7 @@ struct PassRows {
   // every column past the header's width that some row of the list reaches.
   std::vector<std::size_t> keyColumns;
   std::vector<uint32_t> totalIds;  // per key column: the number of "合计" there
-  BlockVector<uint32_t> dataRows;  // the rows that take part, ascending
+  std::vector<uint32_t> dataRows;  // the rows that take part, ascending
   std::vector<MeasureValues> measureValues;  // per measure
   // The data rows as groups of one row each, where the steps start: their
   // key hashes and, when exact, their values in millionths.
@@ -189,7 +188,7 @@ struct PassRows {
   // The data rows grouped by their whole keys, for passes that share this
   // list (made by the first that asks): the groups, and each row's group.
   mutable Level leaves;
-  mutable BlockVector<uint32_t> leafOfRow;
+  mutable std::vector<uint32_t> leafOfRow;
   mutable bool leavesMade = false;
   bool exact = true;
   bool wholeTexts = true;  // every text a whole number of millionths

@@ -1,47 +1,46 @@
 #include "pivot/pod_buffer.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <new>
+#include <sys/mman.h>
 
-#include "pivot/block_cache.h"
+#include <cstdlib>
+#include <new>
 
 namespace tabulon {
 namespace pod_memory {
 
 namespace {
 constexpr std::size_t kMappedBytes = std::size_t{1} << 20;
+constexpr std::size_t kPage = 4096;
+
+std::size_t pages(std::size_t bytes) { return (bytes + kPage - 1) / kPage * kPage; }
+
+void* map(std::size_t bytes) {
+  void* block = mmap(nullptr, pages(bytes), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) throw std::bad_alloc();
+  return block;
+}
 }  // namespace
 
-void* allocate(std::size_t& bytes, bool& mapped) {
+void* allocate(std::size_t bytes, bool& mapped) {
   mapped = bytes >= kMappedBytes;
-  if (mapped) {
-    bool reused = false;
-    return block_cache::take(bytes, reused);
-  }
+  if (mapped) return map(bytes);
   void* block = std::malloc(bytes);
   if (block == nullptr) throw std::bad_alloc();
   return block;
 }
 
-void* grow(void* block, std::size_t oldBytes, std::size_t& newBytes, bool& mapped) {
+void* grow(void* block, std::size_t oldBytes, std::size_t newBytes, bool& mapped) {
   if (mapped) {
-    // A cached block of the new size is worth a copy: its pages are in,
-    // where remapping would fault in every new page.
-    if (void* cached = block_cache::takeCached(newBytes)) {
-      std::memcpy(cached, block, oldBytes);
-      block_cache::give(block, oldBytes);
-      return cached;
-    }
-    return block_cache::remap(block, oldBytes, newBytes);
+    void* moved = mremap(block, pages(oldBytes), pages(newBytes), MREMAP_MAYMOVE);
+    if (moved == MAP_FAILED) throw std::bad_alloc();
+    return moved;
   }
   if (newBytes < kMappedBytes) {
     void* moved = std::realloc(block, newBytes);
     if (moved == nullptr) throw std::bad_alloc();
     return moved;
   }
-  bool reused = false;
-  void* fresh = block_cache::take(newBytes, reused);
+  void* fresh = map(newBytes);
   std::memcpy(fresh, block, oldBytes);
   std::free(block);
   mapped = true;
@@ -51,7 +50,7 @@ void* grow(void* block, std::size_t oldBytes, std::size_t& newBytes, bool& mappe
 void release(void* block, std::size_t bytes, bool mapped) {
   if (block == nullptr) return;
   if (mapped) {
-    block_cache::give(block, bytes);
+    munmap(block, pages(bytes));
   } else {
     std::free(block);
   }

@@ -1,8 +1,8 @@
 // PodBuffer: a growable array of trivially copyable values for the large
 // arrays of the row store. Small buffers live on the heap; from one
-// megabyte on a buffer is a mapped block (block_cache.h) grown by
-// remapping, so growing never copies and never holds two copies, and the
-// reserved but untouched tail of a fresh block costs no resident memory.
+// megabyte on a buffer is mapped from the system and grown by remapping,
+// so growing never copies and never holds two copies, and the reserved
+// but untouched tail costs no resident memory.
 #ifndef TABULON_PIVOT_POD_BUFFER_H_
 #define TABULON_PIVOT_POD_BUFFER_H_
 
@@ -16,11 +16,10 @@
 namespace tabulon {
 
 namespace pod_memory {
-// Blocks of at least `bytes` (allocate sets `bytes` to the size it gave);
-// `mapped` tells how the block was made. Mapped blocks come from and go
-// back to the block cache. Throw std::bad_alloc when the system refuses.
-void* allocate(std::size_t& bytes, bool& mapped);
-void* grow(void* block, std::size_t oldBytes, std::size_t& newBytes, bool& mapped);
+// Blocks of `bytes`; `mapped` tells how the block was made. Throw
+// std::bad_alloc when the system refuses.
+void* allocate(std::size_t bytes, bool& mapped);
+void* grow(void* block, std::size_t oldBytes, std::size_t newBytes, bool& mapped);
 void release(void* block, std::size_t bytes, bool mapped);
 }  // namespace pod_memory
 
@@ -85,13 +84,10 @@ class PodBuffer {
     // The growth stays charged to the request's memory budget.
     chargeMemory((wanted - capacity_) * sizeof(T));
     if (data_ == nullptr) {
-      std::size_t bytes = wanted * sizeof(T);
-      data_ = static_cast<T*>(pod_memory::allocate(bytes, mapped_));
-      wanted = bytes / sizeof(T);  // a cached block may hold more
+      data_ = static_cast<T*>(pod_memory::allocate(wanted * sizeof(T), mapped_));
     } else {
-      std::size_t bytes = wanted * sizeof(T);
-      data_ = static_cast<T*>(pod_memory::grow(data_, capacity_ * sizeof(T), bytes, mapped_));
-      wanted = bytes / sizeof(T);
+      data_ = static_cast<T*>(
+          pod_memory::grow(data_, capacity_ * sizeof(T), wanted * sizeof(T), mapped_));
     }
     capacity_ = wanted;
   }

@@ -4,19 +4,12 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstring>
-
-#include "pivot/block_cache.h"
 
 namespace tabulon {
 
 void* mapPrefaulted(std::size_t bytes) {
-  bool reused = false;
-  void* p = block_cache::takeExact(bytes, reused);
-  if (reused) {
-    std::memset(p, 0, bytes);  // its pages are in already
-    return p;
-  }
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
   // Both are hints: a kernel that refuses them only costs speed.
 #ifdef MADV_HUGEPAGE
   madvise(p, bytes, MADV_HUGEPAGE);
@@ -27,7 +20,7 @@ void* mapPrefaulted(std::size_t bytes) {
   return p;  // anonymous pages come zero-filled
 }
 
-void unmapPrefaulted(void* block, std::size_t bytes) { block_cache::give(block, bytes); }
+void unmapPrefaulted(void* block, std::size_t bytes) { munmap(block, bytes); }
 
 void prefaultPages(void* begin, std::size_t bytes) {
 #ifdef MADV_POPULATE_WRITE

@@ -18,8 +18,7 @@ namespace tabulon {
 inline constexpr std::size_t kPrefaultBytes = std::size_t{32} << 20;
 
 // Zero-filled memory of `bytes` (best a few megabytes or more), or
-// std::bad_alloc: a block of the block cache (block_cache.h), cleared when
-// it was used before. Released with unmapPrefaulted.
+// std::bad_alloc. Released with unmapPrefaulted.
 void* mapPrefaulted(std::size_t bytes);
 void unmapPrefaulted(void* block, std::size_t bytes);
 

@@ -102,7 +102,7 @@ bool sumsInMicros(const PassRows& rows, const Level& level, std::size_t g) {
 // up, row by row in row order as addToTotal adds, the groups that passed
 // kExactMicros.
 void sumLargeGroups(const PassRows& rows, const KeyGroups& key, Level& level,
-                    BlockVector<uint32_t>& rowGroup) {
+                    std::vector<uint32_t>& rowGroup) {
   const std::size_t measures = rows.measureColumns.size();
   std::vector<char> large(level.size(), 0);
   bool any = false;
@@ -150,7 +150,7 @@ bool copiesHeader(const PassRows& rows, std::size_t i, const std::vector<char>& 
 // step before and is updated to the next; with `headerLabelled`, a row that
 // the labels turn into a copy of the header drops out.
 Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<char>& labelled,
-               bool headerLabelled, BlockVector<uint32_t>& rowGroup) {
+               bool headerLabelled, std::vector<uint32_t>& rowGroup) {
   const std::size_t measures = rows.measureColumns.size();
   std::vector<uint32_t> order(key.keyRow.size(), kNoGroup);
   Level next;
@@ -296,7 +296,7 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
   bool headerLabelled = true;
   Level level;
   const Level* current = &rows.rowsLevel;
-  BlockVector<uint32_t> rowGroup;
+  std::vector<uint32_t> rowGroup;
   if ((!rows.exact && rows.aggregation == nullptr) || header[columns[0]] == kTotalLabel) {
     // (also for watched magnitudes: large groups go row by row)
     rowGroup.resize(rows.dataRows.size());
@@ -363,7 +363,7 @@ RowTable CrossTab::sumGroups(const RowTable& list) const {
     if (rows.exact) {
       appendGroupRows(rows, sumByGroup(rows, rows.rowsLevel, key), labelled, work);
     } else {
-      BlockVector<uint32_t> rowGroup(rows.dataRows.size());
+      std::vector<uint32_t> rowGroup(rows.dataRows.size());
       for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
       appendGroupRows(rows, sumByRow(rows, key, labelled, false, rowGroup), labelled, work);
     }
