@@ -59,28 +59,29 @@ CrossTab::CrossTab() {
   rowDimension_ = root_.getOrAddChild(kRowDimension);
 }
 
-void CrossTab::resetTree() {
-  // The skeleton is created once by the constructor; resetting empties it.
+void CrossTab::placeMeasures() {
+  // The skeleton is created once by the constructor; here it is emptied.
   measureDimension_->clearChildren();
   columnDimension_->clearChildren();
   columnHeader_->clearChildren();
   rowDimension_->clearChildren();
+  for (const std::string& name : options_.measures) measureDimension_->getOrAddChild(name);
 }
 
 void CrossTab::transform(RowTable table, const PivotOptions& options) {
   rows_ = std::move(table);
   options_ = options;
   if (rows_.size() < 2) return;
-  resetTree();
-  for (const std::string& name : options_.measures) measureDimension_->getOrAddChild(name);
+  // The measures are placed first: the totals read which columns they name.
+  placeMeasures();
   aggregation_.reset(options_.aggregate, rows_, rows_.size(), measureColumnMask(rows_[0]));
   runTotals();
-  buildTree(options_.measures);
+  buildTree();
 }
 
-void CrossTab::buildTree(const std::vector<std::string>& measureNames) {
+void CrossTab::buildTree() {
   try {
-    buildLayout(measureNames);
+    buildLayout();
   } catch (const std::bad_alloc&) {
     throw;  // memory exhaustion ends the request, never a partial tree
   } catch (const std::exception& e) {
@@ -92,9 +93,8 @@ void CrossTab::buildTree(const std::vector<std::string>& measureNames) {
   }
 }
 
-void CrossTab::buildLayout(const std::vector<std::string>& measureNames) {
-  resetTree();
-  for (const std::string& name : measureNames) measureDimension_->getOrAddChild(name);
+void CrossTab::buildLayout() {
+  placeMeasures();
   groupRows();
   if (options_.gridFrame.empty()) {
     autoLayout();

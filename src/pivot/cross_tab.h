@@ -91,9 +91,10 @@ class CrossTab {
   // Rebuilds tree and cells from the rows; standard exceptions end here
   // with one line "运行时产生错误:<message>\n" on standard error, except
   // std::bad_alloc (memory exhaustion), which reaches the caller.
-  void buildTree(const std::vector<std::string>& measureNames);
-  // Creates the skeleton, or empties its four nodes.
-  void resetTree();
+  void buildTree();
+  // Empties the skeleton's four nodes and places options_.measures below
+  // the measure dimension.
+  void placeMeasures();
   // Header construction (header_construction.cpp).
   void autoLayout();
   void fillColumnDimension();
@@ -107,7 +108,7 @@ class CrossTab {
   enum class Axis { kRows, kColumns };
   void runTotals();  // totals.cpp: the passes that sumOption asks for
   void appendTotals(const RowTable& list, Axis axis);
-  void buildLayout(const std::vector<std::string>& measureNames);
+  void buildLayout();
 
   RowTable rows_;
   CellTable cells_;
