@@ -19,6 +19,10 @@ namespace {
 // grows the arrays.
 constexpr jsize kInitialText = (1 << 18) + (1 << 16);
 constexpr jsize kInitialIndex = (1 << 15) + (1 << 12);
+// The reader class's SLOTS and CACHED_COLUMNS: the slots of a column's
+// table of strings, and how many of the first columns have one.
+constexpr uint32_t kSlots = 1 << 12;
+constexpr jsize kCachedColumns = 64;
 
 void appendCopies(RowTable& rows, const std::vector<std::string>& texts,
                   std::vector<std::string_view>& views) {
@@ -60,6 +64,24 @@ jobjectArray holderOf(JNIEnv* env, const char* arrayClassName, jobject element) 
   return holder;
 }
 
+// The numbers of the texts that the reader class's table of strings holds,
+// per column and slot; kNoText for a slot that holds none yet. A column's
+// slots are made when the column first names one.
+class SlotIds {
+ public:
+  // The slot's number, or null when the entry names no slot.
+  uint32_t* at(std::size_t column, uint32_t slot) {
+    if (column >= static_cast<std::size_t>(kCachedColumns) || slot >= kSlots) return nullptr;
+    if (column >= columns_.size()) columns_.resize(column + 1);
+    std::vector<uint32_t>& ids = columns_[column];
+    if (ids.empty()) ids.assign(kSlots, ColumnTexts::kNoText);
+    return &ids[slot];
+  }
+
+ private:
+  std::vector<std::vector<uint32_t>> columns_;
+};
+
 // The batched reader: the Java arrays that the reader class fills, and
 // native copies of what one batch wrote.
 class BatchedReader {
@@ -70,13 +92,21 @@ class BatchedReader {
         cls_(cls),
         readBatch_(readBatch),
         textHolder_(env, nullptr),
-        indexHolder_(env, nullptr) {
+        indexHolder_(env, nullptr),
+        slotsArray_(env, nullptr),
+        stats_(env, nullptr) {
     LocalRef<jbyteArray> text(env, env->NewByteArray(kInitialText));
     checkJava(env);
     textHolder_.reset(holderOf(env, "[B", text.get()));
     LocalRef<jintArray> index(env, env->NewIntArray(kInitialIndex));
     checkJava(env);
     indexHolder_.reset(holderOf(env, "[I", index.get()));
+    LocalRef<jclass> slotsClass(env, env->FindClass("[Ljava/lang/String;"));
+    checkJava(env);
+    slotsArray_.reset(env->NewObjectArray(kCachedColumns, slotsClass.get(), nullptr));
+    checkJava(env);
+    stats_.reset(env->NewIntArray(2 * kCachedColumns));
+    checkJava(env);
   }
 
   RowTable read(std::vector<std::string> valueColumns) {
@@ -87,7 +117,7 @@ class BatchedReader {
       const jint result =
           env_->CallStaticIntMethod(cls_, readBatch_, cursor_.resultSet(), cursor_.metaData(),
                                     first ? JNI_TRUE : JNI_FALSE, textHolder_.get(),
-                                    indexHolder_.get());
+                                    indexHolder_.get(), slotsArray_.get(), stats_.get());
       checkJava(env_);
       const bool more = result >= 0;
       const jint count = more ? result : ~result;
@@ -129,26 +159,52 @@ class BatchedReader {
     appendRows(count, used, rows);
   }
 
-  // Walks the index: per row its cell count, then each cell's end offset;
-  // the batch's rows go into the table together.
+  // Walks the index: per row its cell count, then each cell's entry, and
+  // appends each row as it comes. The header goes in as texts (it decides
+  // which columns hold values); a data row as numbers: a cell written out is
+  // entered in its column, a cell that names a slot takes the slot's number.
   void appendRows(jint count, jint used, RowTable& rows) {
     std::size_t at = 2;
     jint start = 0;
-    views_.clear();
-    lengths_.clear();
-    for (jint r = 0; r < count; ++r) {
+    const auto nextEntry = [&] {
       if (at >= index_.size()) badBatch();
-      const jint cells = index_[at++];
+      return index_[at++];
+    };
+    const auto written = [&](jint end) {
+      if (end < start || end > used) badBatch();
+      std::string_view bytes(bytes_.data() + start, static_cast<std::size_t>(end - start));
+      start = end;
+      return bytes;
+    };
+    for (jint r = 0; r < count; ++r) {
+      const jint cells = nextEntry();
       if (cells < 0 || static_cast<std::size_t>(cells) > index_.size() - at) badBatch();
-      for (jint k = 0; k < cells; ++k) {
-        const jint end = index_[at++];
-        if (end < start || end > used) badBatch();
-        views_.emplace_back(bytes_.data() + start, static_cast<std::size_t>(end - start));
-        start = end;
+      if (rows.empty()) {
+        views_.clear();
+        for (jint k = 0; k < cells; ++k) views_.push_back(written(nextEntry()));
+        appendRow(rows, views_.data(), views_.size());
+        continue;
       }
-      lengths_.push_back(static_cast<std::size_t>(cells));
+      ids_.resize(static_cast<std::size_t>(cells));
+      for (jint k = 0; k < cells; ++k) {
+        const jint entry = nextEntry();
+        if (entry >= 0) {
+          ids_[k] = rows.intern(k, written(entry));
+          continue;
+        }
+        const uint32_t code = ~static_cast<uint32_t>(entry);
+        const bool takeOver = code >= kSlots;
+        uint32_t* slot = slotIds_.at(k, takeOver ? code - kSlots : code);
+        if (slot == nullptr) badBatch();
+        if (takeOver) {
+          *slot = rows.intern(k, written(nextEntry()));
+        } else if (*slot == ColumnTexts::kNoText) {
+          badBatch();  // a slot that was never filled
+        }
+        ids_[k] = *slot;
+      }
+      rows.appendIds(ids_.data(), ids_.size());
     }
-    rows.appendRows(views_.data(), lengths_.data(), lengths_.size());
   }
 
   JNIEnv* env_;
@@ -157,10 +213,13 @@ class BatchedReader {
   jmethodID readBatch_;
   LocalRef<jobjectArray> textHolder_;   // byte[][1]
   LocalRef<jobjectArray> indexHolder_;  // int[][1]
+  LocalRef<jobjectArray> slotsArray_;   // String[kCachedColumns][]: the strings per slot
+  LocalRef<jintArray> stats_;           // per cached column: lookups and hits
+  SlotIds slotIds_;
   std::vector<jint> index_;
   std::vector<char> bytes_;
   std::vector<std::string_view> views_;
-  std::vector<std::size_t> lengths_;
+  std::vector<uint32_t> ids_;
 };
 
 bool perCellReaderForced(JNIEnv* env) {

@@ -6,7 +6,9 @@
 // - batched: the embedded Java class RowBatchReader (row_batch_reader.h)
 //   walks a batch of rows in Java and writes their modified UTF-8 texts into
 //   two reused arrays; native code makes one call per batch and copies the
-//   bytes into the table;
+//   bytes into the table. A text that the reader class saw before in its
+//   column (the same string, or an equal one) comes as the number of the
+//   slot that holds it, and costs neither its bytes nor a lookup here;
 // - per cell: ResultSetCursor, one call from native code per cell.
 // The per-cell reader reads when the reader class cannot be had for the
 // binding class, when the driver gave no metadata object, and when the

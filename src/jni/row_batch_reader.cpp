@@ -14,7 +14,7 @@ constexpr char kClassName[] = "tabulon/embedded/RowBatchReader";
 constexpr char kBinaryName[] = "tabulon.embedded.RowBatchReader";
 constexpr char kReadBatch[] = "readBatch";
 constexpr char kReadBatchSignature[] =
-    "(Ljava/sql/ResultSet;Ljava/sql/ResultSetMetaData;Z[[B[[I)I";
+    "(Ljava/sql/ResultSet;Ljava/sql/ResultSetMetaData;Z[[B[[I[[Ljava/lang/String;[I)I";
 
 // One loader's reader class. Both references are weak; an entry whose
 // loader has been collected is freed on the next scan.

@@ -19,7 +19,8 @@ namespace tabulon {
 
 // Sets `cls` to a new local reference to the reader class in the loader of
 // `bindingClass` and `readBatch` to its static method
-// readBatch(ResultSet, ResultSetMetaData, boolean, byte[][], int[][]) int.
+// readBatch(ResultSet, ResultSetMetaData, boolean, byte[][], int[][],
+// String[][], int[]) int.
 // Returns false, with no Java exception pending, when the class cannot be
 // had there (a class of the bootstrap loader, a failed definition, a class
 // of that name without the method). Throws JavaExceptionPending only when a

@@ -28,7 +28,9 @@ class ColumnTexts {
     return std::string_view(bytes_.data() + starts_[id], starts_[id + 1] - starts_[id]);
   }
   // The number of `text`, added when new.
-  uint32_t intern(std::string_view text) { return intern(text, TextKey::of(text)); }
+  uint32_t intern(std::string_view text) {
+    return intern(text, everyText_ ? TextKey() : TextKey::of(text));
+  }
   // The same with the text's key already known.
   uint32_t intern(std::string_view text, const TextKey& key);
   // Brings what interning a text of this key reads into the cache (a hint).

@@ -4,6 +4,7 @@ import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.ByteArrayOutputStream;
 import java.io.DataOutputStream;
@@ -102,19 +103,26 @@ class BatchedReaderTest {
     return b.toString();
   }
 
-  /** Rows whose texts span several batches; dimension values repeat, so there are totals. */
+  /** Texts of one hash code, which the batched reader keeps in one slot. */
+  static final String[] COLLIDING = {"Aa", "BB", "AaAa", "AaBB", "BBAa", "BBBB"};
+
+  /**
+   * Rows whose texts span several batches; dimension values repeat, so there are totals. They
+   * repeat as the same string, as an equal copy, and as texts that share a hash code.
+   */
   static Fake randomTable(long seed, int rowCount) {
     Random random = new Random(seed);
     String[] dims = new String[40];
     for (int i = 0; i < dims.length; i++) dims[i] = randomText(random, 30);
     String[][] rows = new String[rowCount][];
     for (int r = 0; r < rowCount; r++) {
+      String copy = new String(dims[random.nextInt(dims.length)]);
       rows[r] = new String[] {dims[random.nextInt(dims.length)], random.nextInt(9) == 0 ? null
-          : randomText(random, 80), "", dims[random.nextInt(dims.length)],
+          : randomText(random, 80), COLLIDING[random.nextInt(COLLIDING.length)], "", copy,
           Integer.toString(random.nextInt(1000)), randomText(random, 200)};
     }
-    rows[rowCount / 2][5] = randomText(random, 150_000);  // more than one batch
-    return new Fake(new String[] {"R", randomText(random, 60), "|", "C", "V", "T"}, rows);
+    rows[rowCount / 2][6] = randomText(random, 150_000);  // more than one batch
+    return new Fake(new String[] {"R", randomText(random, 60), "X", "|", "C", "V", "T"}, rows);
   }
 
   static String transform(Fake fake, boolean perCell) {
@@ -144,33 +152,47 @@ class BatchedReaderTest {
     transform(randomTable(9, 10), false);  // defines the class in this loader
     Method readBatch = Class.forName("tabulon.embedded.RowBatchReader", false,
         Tabulon.class.getClassLoader()).getDeclaredMethod("readBatch", ResultSet.class,
-        ResultSetMetaData.class, boolean.class, byte[][].class, int[][].class);
+        ResultSetMetaData.class, boolean.class, byte[][].class, int[][].class, String[][].class,
+        int[].class);
     readBatch.setAccessible(true);
     Fake fake = randomTable(4, 3000);
     ResultSet rs = fake.resultSet();
     byte[][] text = {new byte[16]};
     int[][] index = {new int[4]};
-    List<String> expected = new ArrayList<>(Arrays.asList(fake.names));
-    for (String[] row : fake.rows) expected.addAll(Arrays.asList(row));
-    List<String> cells = new ArrayList<>(expected);
+    final int slotCount = 1 << 12;
+    String[][] slots = new String[64][];
+    byte[][][] slotBytes = new byte[64][slotCount][];  // what each slot stands for
+    List<String> cells = new ArrayList<>(Arrays.asList(fake.names));
+    for (String[] row : fake.rows) cells.addAll(Arrays.asList(row));
     int at = 0;
+    int hits = 0;
     boolean first = true;
     int result;
     do {
-      result = (Integer) readBatch.invoke(null, rs, rs.getMetaData(), first, text, index);
+      result = (Integer) readBatch.invoke(null, rs, rs.getMetaData(), first, text, index, slots,
+          new int[128]);
       first = false;
       int[] ix = index[0];
       int start = 0;
       for (int e = 2; e < ix[0]; ) {
         int count = ix[e++];
         for (int k = 0; k < count; k++, e++) {
-          assertArrayEquals(modifiedUtf8(cells.get(at++)),
-              Arrays.copyOfRange(text[0], start, ix[e]));
-          start = ix[e];
+          byte[] cell;
+          if (ix[e] < 0 && ~ix[e] < slotCount) {
+            cell = slotBytes[k][~ix[e]];
+            hits++;
+          } else {
+            int slot = ix[e] < 0 ? ~ix[e++] - slotCount : -1;
+            cell = Arrays.copyOfRange(text[0], start, ix[e]);
+            start = ix[e];
+            if (slot >= 0) slotBytes[k][slot] = cell;
+          }
+          assertArrayEquals(modifiedUtf8(cells.get(at++)), cell);
         }
       }
       assertEquals(ix[1], start);
     } while (result >= 0);
+    assertTrue(hits > 3000, "repeated texts are not written again");
     assertEquals(cells.size(), at);
   }
 

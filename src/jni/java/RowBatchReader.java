@@ -20,13 +20,29 @@ import java.util.Arrays;
  * <p>The buffers are the caller's and are reused from batch to batch: {@code text[0]} holds
  * the bytes and {@code index[0]} where they end. index[0][0] is the number of int entries
  * used, index[0][1] the number of text bytes used; then, for each row, its cell count followed
- * by the end offset in the text of each cell. A batch ends before the row that would start
- * past {@link #TEXT_LIMIT} bytes or {@link #INDEX_LIMIT} entries; a row that does not fit the
- * arrays replaces them by larger ones in the holders.
+ * by each cell's entry: the end offset of its bytes in the text (zero or more), or a slot (see
+ * below). A batch ends before the row that would start past {@link #TEXT_LIMIT} bytes or
+ * {@link #INDEX_LIMIT} entries; a row that does not fit the arrays replaces them by larger
+ * ones in the holders.
+ *
+ * <p>A column's texts mostly repeat, and drivers often hand out the same String object for
+ * the same text, so the first {@link #CACHED_COLUMNS} columns keep a table of the strings
+ * they saw, {@link #SLOTS} slots each, a string in the slot of its hash code. A cell whose
+ * string is (or equals) the one in its slot is not written again: its entry is ~slot, which
+ * stands for the text that slot holds. A cell that takes over a slot is written with two
+ * entries, ~(SLOTS + slot) and then its end offset. The tables ({@code slots}, one array per
+ * column, made here when first needed) and the counts ({@code stats}: per column the cells
+ * looked up in its trial and the hits among them, -1 once the column no longer looks) are the
+ * caller's and live for the whole reading, across batches. A column whose first {@link #TRIAL}
+ * lookups hit less than one time in eight stops looking: the values of a measure hardly
+ * repeat, and writing them costs less than looking them up.
  */
 final class RowBatchReader {
   static final int TEXT_LIMIT = 1 << 18;
   static final int INDEX_LIMIT = 1 << 15;
+  static final int SLOTS = 1 << 12;
+  static final int CACHED_COLUMNS = 64;
+  static final int TRIAL = 4096;
   /** The largest array length that every JVM allocates. */
   private static final int MAX_ARRAY = Integer.MAX_VALUE - 8;
 
@@ -38,7 +54,7 @@ final class RowBatchReader {
    * complement (~rows, negative) when next() answered false and the reading is complete.
    */
   static int readBatch(ResultSet resultSet, ResultSetMetaData metaData, boolean firstRow,
-      byte[][] text, int[][] index) throws SQLException {
+      byte[][] text, int[][] index, String[][] slots, int[] stats) throws SQLException {
     int rows = 0;
     int used = 0;
     int entries = 2;
@@ -64,7 +80,22 @@ final class RowBatchReader {
       int[] ends = rowIndex(index, entries, count);
       ends[entries++] = count;
       for (int k = 1; k <= count; k++) {
-        used = append(text, used, resultSet.getString(k));
+        String s = resultSet.getString(k);
+        int column = k - 1;
+        if (s != null && column < CACHED_COLUMNS && stats[2 * column] >= 0) {
+          int slot = s.hashCode() & (SLOTS - 1);
+          String[] held = slots[column];
+          if (held == null) held = slots[column] = new String[SLOTS];
+          boolean hit = held[slot] == s || s.equals(held[slot]);
+          count(stats, column, hit);
+          if (hit) {
+            ends[entries++] = ~slot;
+            continue;
+          }
+          held[slot] = s;
+          ends[entries++] = ~(SLOTS + slot);
+        }
+        used = append(text, used, s);
         ends[entries++] = used;
       }
       rows++;
@@ -74,9 +105,18 @@ final class RowBatchReader {
     return more ? rows : ~rows;
   }
 
+  /** Counts one lookup of `column` in its trial; ends its lookups when it shows few hits. */
+  private static void count(int[] stats, int column, boolean hit) {
+    int looked = stats[2 * column];
+    if (looked >= TRIAL) return;
+    stats[2 * column] = ++looked;
+    if (hit) stats[2 * column + 1]++;
+    if (looked == TRIAL && stats[2 * column + 1] < TRIAL / 8) stats[2 * column] = -1;
+  }
+
   /** The index array, grown when the row of `cells` cells that starts at `entries` needs it. */
   private static int[] rowIndex(int[][] index, int entries, int cells) {
-    long needed = (long) entries + 1 + cells;
+    long needed = (long) entries + 1 + 2L * cells;
     if (needed > index[0].length) {
       index[0] = Arrays.copyOf(index[0], grownLength(index[0].length, needed));
     }
