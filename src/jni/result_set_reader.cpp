@@ -21,7 +21,7 @@ constexpr jsize kInitialText = (1 << 18) + (1 << 16);
 constexpr jsize kInitialIndex = (1 << 15) + (1 << 12);
 // The reader class's SLOTS and CACHED_COLUMNS: the slots of a column's
 // table of strings, and how many of the first columns have one.
-constexpr uint32_t kSlots = 1 << 12;
+constexpr uint32_t kSlots = 1 << 14;
 constexpr jsize kCachedColumns = 64;
 
 void appendCopies(RowTable& rows, const std::vector<std::string>& texts,

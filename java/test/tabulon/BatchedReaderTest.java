@@ -150,8 +150,9 @@ class BatchedReaderTest {
   @Test
   void readerClassWritesModifiedUtf8() throws Exception {
     transform(randomTable(9, 10), false);  // defines the class in this loader
-    Method readBatch = Class.forName("tabulon.embedded.RowBatchReader", false,
-        Tabulon.class.getClassLoader()).getDeclaredMethod("readBatch", ResultSet.class,
+    Class<?> reader = Class.forName("tabulon.embedded.RowBatchReader", false,
+        Tabulon.class.getClassLoader());
+    Method readBatch = reader.getDeclaredMethod("readBatch", ResultSet.class,
         ResultSetMetaData.class, boolean.class, byte[][].class, int[][].class, String[][].class,
         int[].class);
     readBatch.setAccessible(true);
@@ -159,7 +160,9 @@ class BatchedReaderTest {
     ResultSet rs = fake.resultSet();
     byte[][] text = {new byte[16]};
     int[][] index = {new int[4]};
-    final int slotCount = 1 << 12;
+    java.lang.reflect.Field slotsField = reader.getDeclaredField("SLOTS");
+    slotsField.setAccessible(true);
+    final int slotCount = slotsField.getInt(null);
     String[][] slots = new String[64][];
     byte[][][] slotBytes = new byte[64][slotCount][];  // what each slot stands for
     List<String> cells = new ArrayList<>(Arrays.asList(fake.names));

@@ -40,7 +40,7 @@ import java.util.Arrays;
 final class RowBatchReader {
   static final int TEXT_LIMIT = 1 << 18;
   static final int INDEX_LIMIT = 1 << 15;
-  static final int SLOTS = 1 << 12;
+  static final int SLOTS = 1 << 14;
   static final int CACHED_COLUMNS = 64;
   static final int TRIAL = 4096;
   /** The largest array length that every JVM allocates. */
