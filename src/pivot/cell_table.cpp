@@ -67,6 +67,7 @@ void CellTable::dropCurrent() {
   layout_ = CellLayout();
   parts_.clear();
   keyWidth_ = 0;
+  for (AheadHash& waiting : aheadHashes_) waiting = AheadHash{};
   columnHashes_.clear();
   nameHashes_.clear();
   table_.clear();
@@ -183,13 +184,20 @@ void CellTable::assign(std::size_t row, std::size_t measure) {
   if (row >= OpenTable::kEmpty) throw std::length_error("too many rows for the cells");
   // Rows come in ascending order: the slot of the same measure's key a few
   // rows ahead is fetched while this one is entered.
+  // Its hash, made then, waits in a small ring for the key's own turn.
   constexpr std::size_t kAhead = 8;
+  static_assert(kRing >= 8 * kAhead, "a slot per row ahead and measure");
+  const AheadHash& waiting = aheadHashes_[ringSlot(row, measure)];
+  const uint64_t hash =
+      waiting.row == row && waiting.measure == measure ? waiting.hash : keyHash(row, measure);
   const std::size_t ahead = row + kAhead;
   if (ahead < rows_->size() && rows_->rowLength(ahead) >= keyWidth_) {
-    table_.prefetch(keyHash(ahead, measure));
+    const uint64_t h = keyHash(ahead, measure);
+    table_.prefetch(h);
+    aheadHashes_[ringSlot(ahead, measure)] = AheadHash{ahead, measure, h};
   }
   const std::size_t fresh = cells_.size();
-  const uint32_t c = table_.findOrAdd(keyHash(row, measure), fresh,
+  const uint32_t c = table_.findOrAdd(hash, fresh,
                                       [&](uint32_t found) { return sameKey(cells_[found], row, measure); });
   if (aggregation_ != nullptr) {
     if (c == fresh) cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure), c});

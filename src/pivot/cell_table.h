@@ -189,6 +189,18 @@ class CellTable : private RowTableObserver {
   };
   mutable std::vector<std::vector<PartHash>> columnHashes_;
   std::vector<PartHash> nameHashes_;
+  // The hashes of the keys fetched ahead by assign(), until their turn.
+  struct AheadHash {
+    std::size_t row = SIZE_MAX;
+    std::size_t measure = 0;
+    uint64_t hash = 0;
+  };
+  static constexpr std::size_t kRing = 64;
+  // Rows eight apart share slots: a slot is read before it is written again.
+  static std::size_t ringSlot(std::size_t row, std::size_t measure) {
+    return (row * 8 + measure) % kRing;
+  }
+  AheadHash aheadHashes_[kRing];
   OpenTable table_;
   PodBuffer<Cell> cells_;
   std::string scratch_;
