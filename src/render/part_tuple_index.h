@@ -6,7 +6,6 @@
 #ifndef TABULON_RENDER_PART_TUPLE_INDEX_H_
 #define TABULON_RENDER_PART_TUPLE_INDEX_H_
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -23,21 +22,6 @@ class PartTupleIndex {
   // first time this list comes, the remembered result after.
   template <typename Resolve>
   uint32_t resultOf(const KeyPart* parts, std::size_t count, Resolve resolve) {
-    // Consecutive keys often share a side (the measures of one row): the
-    // list asked for last is answered without the table.
-    if (count == last_.size() && std::equal(parts, parts + count, last_.begin(), sameBits)) {
-      return lastResult_;
-    }
-    last_.assign(parts, parts + count);
-    lastResult_ = lookUp(parts, count, resolve);
-    return lastResult_;
-  }
-
- private:
-  static bool sameBits(const KeyPart& a, const KeyPart& b) { return a.bits == b.bits; }
-
-  template <typename Resolve>
-  uint32_t lookUp(const KeyPart* parts, std::size_t count, Resolve& resolve) {
     uint64_t h = mixBits(count + 1);
     for (std::size_t i = 0; i < count; ++i) {
       h = mixBits(h + parts[i].bits);
@@ -58,12 +42,11 @@ class PartTupleIndex {
     return results_.back();
   }
 
+ private:
   OpenTable table_;
   std::vector<KeyPart> parts_;           // the lists, one after another
   std::vector<std::size_t> ends_{0};     // list k is [ends_[k], ends_[k + 1])
   std::vector<uint32_t> results_;
-  std::vector<KeyPart> last_{KeyPart{~uint64_t{0}}};  // no list of one part has these bits
-  uint32_t lastResult_ = 0;
 };
 
 }  // namespace tabulon
