@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "pivot/byte_copy.h"
 #include "pivot/memory_budget.h"
 
 namespace tabulon {
@@ -66,7 +67,8 @@ class PodBuffer {
   void append(const T* values, std::size_t count) {
     if (count == 0) return;
     if (count > capacity_ - size_) reserve(size_ + count);
-    std::memcpy(static_cast<void*>(data_ + size_), values, count * sizeof(T));
+    copyBytes(reinterpret_cast<char*>(data_ + size_), reinterpret_cast<const char*>(values),
+              count * sizeof(T));
     size_ += count;
   }
   // New values are left unset.

@@ -15,6 +15,7 @@
 #include "pivot/labels.h"
 #include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
+#include "pivot/byte_copy.h"
 #include "render/html_text.h"
 #include "render/part_tuple_index.h"
 #include "render/plain_table.h"
@@ -72,10 +73,7 @@ void appendValueCell(std::string& out, const std::optional<std::string_view>& va
 }
 
 // Copies `text` to `at`; returns its end.
-char* put(char* at, std::string_view text) {
-  std::memcpy(at, text.data(), text.size());
-  return at + text.size();
-}
+char* put(char* at, std::string_view text) { return copyBytes(at, text.data(), text.size()); }
 
 // The decimal digits of `value` (not negative).
 std::size_t digitCount(long long value) {

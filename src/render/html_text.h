@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "pivot/byte_copy.h"
+
 namespace tabulon {
 
 enum class HtmlText { kRaw, kEscaped };
@@ -50,8 +52,7 @@ inline char* writeHtmlText(char* out, std::string_view text) {
   if constexpr (Mode == HtmlText::kEscaped) {
     return writeEscapedHtml(out, text);
   } else {
-    if (!text.empty()) std::memcpy(out, text.data(), text.size());
-    return out + text.size();
+    return copyBytes(out, text.data(), text.size());
   }
 }
 

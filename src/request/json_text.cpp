@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "pivot/byte_copy.h"
 #include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
 
@@ -133,10 +134,7 @@ char* writeQuoted(char* p, std::string_view text) {
     // A run of bytes copied raw, then one byte that is escaped.
     const char* run = next;
     while (next < end && kEscape[static_cast<unsigned char>(*next)] == 0) ++next;
-    if (next != run) {
-      std::memcpy(p, run, static_cast<std::size_t>(next - run));
-      p += next - run;
-    }
+    p = copyBytes(p, run, static_cast<std::size_t>(next - run));
     if (next == end) break;
     unsigned char byte = static_cast<unsigned char>(*next++);
     char escape = kEscape[byte];
