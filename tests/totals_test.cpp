@@ -139,6 +139,20 @@ TEST(TotalsTest, AgreesWithStrtodAndPrintf) {
     const double read = readNumber(text);
     ASSERT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
 
+    // Millionths read from a text of its own length: nothing after its end
+    // (a digit here) is read, and a NUL byte ends it as the end does.
+    const std::string padded = text + "7";
+    const std::string nul = text + std::string(1, '\0') + "5";
+    int64_t whole = 0, ended = 0, cut = 0;
+    const bool exact = readMicros(text, uint64_t{1} << 50, whole);
+    ASSERT_EQ(readMicros(std::string_view(padded.data(), text.size()), uint64_t{1} << 50, ended),
+              exact) << text;
+    ASSERT_EQ(readMicros(nul, uint64_t{1} << 50, cut), exact) << text;
+    if (exact) {
+      ASSERT_EQ(ended, whole) << text;
+      ASSERT_EQ(cut, whole) << text;
+    }
+
     // Dyadic values hit exact ties at the seventh decimal.
     const double sign = random() % 2 ? -1.0 : 1.0;
     const double values[] = {

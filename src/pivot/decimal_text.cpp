@@ -26,23 +26,35 @@ locale_t cLocale() {
 // its sign.
 
 // Splits a plain decimal text. Returns false for what it leaves to strtod:
-// no digit, more than 15 digits, an exponent, hex, inf and nan.
-bool parsePlainDecimal(const char* p, PlainDecimal& number) {
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-  if (*p == '+' || *p == '-') number.negative = *p++ == '-';
+// no digit, more than 15 digits, an exponent, hex, inf and nan. The end of
+// the text reads as a NUL byte, and a NUL byte inside it ends the number
+// as the end does, so a text and its NUL-terminated copy split alike.
+bool parsePlainDecimal(std::string_view text, PlainDecimal& number) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const auto at = [&] { return p < end ? *p : '\0'; };
+  while (at() == ' ' || (at() >= '\t' && at() <= '\r')) ++p;
+  if (at() == '+' || at() == '-') number.negative = *p++ == '-';
   uint64_t n = 0;
   int digits = 0;
   int decimals = 0;
-  for (; *p >= '0' && *p <= '9'; ++p, ++digits) n = n * 10 + static_cast<uint64_t>(*p - '0');
-  if (*p == '.') {
-    for (++p; *p >= '0' && *p <= '9'; ++p, ++digits, ++decimals) {
+  for (; at() >= '0' && at() <= '9'; ++p, ++digits) n = n * 10 + static_cast<uint64_t>(*p - '0');
+  if (at() == '.') {
+    for (++p; at() >= '0' && at() <= '9'; ++p, ++digits, ++decimals) {
       n = n * 10 + static_cast<uint64_t>(*p - '0');
     }
   }
-  if (digits == 0 || digits > 15 || *p == 'e' || *p == 'E' || *p == 'x' || *p == 'X') return false;
+  const char next = at();
+  if (digits == 0 || digits > 15 || next == 'e' || next == 'E' || next == 'x' || next == 'X') {
+    return false;
+  }
   number.digits = n;
   number.decimals = decimals;
   return true;
+}
+
+bool parsePlainDecimal(const char* p, PlainDecimal& number) {
+  return parsePlainDecimal(std::string_view(p), number);
 }
 
 namespace {
@@ -101,10 +113,10 @@ void writeMicroUnits(int64_t n, std::string& out) {
   out.assign(at, static_cast<std::size_t>(end - at));
 }
 
-bool readMicros(const std::string& text, uint64_t bound, int64_t& n) {
+bool readMicros(std::string_view text, uint64_t bound, int64_t& n) {
   static const int64_t kScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
   PlainDecimal number;
-  if (parsePlainDecimal(text.c_str(), number)) {
+  if (parsePlainDecimal(text, number)) {
     // Millionths without a division: the digits scaled by a power of ten.
     if (number.decimals > 6) return false;
     const int64_t scale = kScales[number.decimals];
@@ -113,7 +125,7 @@ bool readMicros(const std::string& text, uint64_t bound, int64_t& n) {
     if (number.negative) n = -n;
     return true;
   }
-  const double value = readNumber(text);  // "", "abc", "1e3", ...
+  const double value = readNumber(std::string(text));  // "", "abc", "1e3", ...
   if (!microUnits(value, n) || static_cast<double>(n) / 1e6 != value) return false;
   return static_cast<uint64_t>(n < 0 ? -n : n) <= bound;
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "pivot/row_table.h"
 
@@ -44,6 +45,8 @@ struct PlainDecimal {
 // leaves to strtod: no digit, more than 15 digits, an exponent, hex, inf
 // and nan.
 bool parsePlainDecimal(const char* p, PlainDecimal& number);
+// The same for a text of its own length, whose end reads as the NUL.
+bool parsePlainDecimal(std::string_view text, PlainDecimal& number);
 
 // The number a plain decimal text reads as: its digits divided by a power
 // of ten in one correctly rounded division, as strtod reads it.
@@ -58,10 +61,11 @@ bool microUnits(double x, int64_t& n);
 // dropped, 0 without a sign.
 void writeMicroUnits(int64_t n, std::string& out);
 
-// Sets `n` to `text` (NUL-terminated) in whole millionths and returns true
-// when the text reads as exactly such a number of magnitude at most `bound`
-// millionths; false otherwise ("1.2345678", "1e300", "nan").
-bool readMicros(const std::string& text, uint64_t bound, int64_t& n);
+// Sets `n` to `text` in whole millionths and returns true when the text
+// (up to a NUL byte, if it holds one) reads as exactly such a number of
+// magnitude at most `bound` millionths; false otherwise ("1.2345678",
+// "1e300", "nan").
+bool readMicros(std::string_view text, uint64_t bound, int64_t& n);
 
 // What readNumber reads back from the text that writeNumber writes for x:
 // the running total after an addition, rounded to six decimals.

@@ -77,7 +77,7 @@ class MeasureValues {
 
   int64_t readMicros(uint32_t id) {
     int64_t n = 0;
-    return tabulon::readMicros(textOf(id), kExactMicros, n) ? n : kInexact;
+    return tabulon::readMicros(table_->text(column_, id), kExactMicros, n) ? n : kInexact;
   }
 
   const RowTable* table_;
