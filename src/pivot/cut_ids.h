@@ -7,9 +7,11 @@
 #ifndef TABULON_PIVOT_CUT_IDS_H_
 #define TABULON_PIVOT_CUT_IDS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "pivot/open_table.h"
 #include "pivot/row_table.h"
 
 namespace tabulon {
@@ -21,6 +23,27 @@ class CutIds {
   uint32_t of(std::size_t column, uint32_t id) const {
     const std::vector<uint32_t>& cut = cut_[column];
     return cut.empty() ? id : cut[id];
+  }
+
+  // A path is the cut numbers of a row's text numbers `ids` at `positions`
+  // (ascending) below `end`, and `end` itself: the key by which rows share
+  // member paths and cells. pathHash hashes it; samePath compares two.
+  uint64_t pathHash(const uint32_t* ids, const std::vector<std::size_t>& positions,
+                    std::size_t end) const {
+    uint64_t h = mixBits(end + 1);
+    for (std::size_t j : positions) {
+      if (j >= end) break;
+      h = mixBits(h + of(j, ids[j]));
+    }
+    return h;
+  }
+  bool samePath(const uint32_t* a, const uint32_t* b, const std::vector<std::size_t>& positions,
+                std::size_t end) const {
+    for (std::size_t j : positions) {
+      if (j >= end) break;
+      if (of(j, a[j]) != of(j, b[j])) return false;
+    }
+    return true;
   }
 
  private:

@@ -31,21 +31,10 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGrou
     if (!accept(row)) return;
     const std::size_t p1 = end(row);
     const uint32_t* ids = rows.rowIds(r);
-    uint64_t h = mixBits(p1 + 1);
-    for (std::size_t j : positions) {
-      if (j >= p1) break;
-      h = mixBits(h + cuts.of(j, ids[j]));
-    }
     const std::size_t fresh = firstRows.size();
-    const uint32_t found = seen.findOrAdd(h, fresh, [&](uint32_t k) {
-      const RowRef other = rows[firstRows[k]];
-      if (end(other) != p1) return false;
-      const uint32_t* otherIds = rows.rowIds(firstRows[k]);
-      for (std::size_t j : positions) {
-        if (j >= p1) break;
-        if (cuts.of(j, ids[j]) != cuts.of(j, otherIds[j])) return false;
-      }
-      return true;
+    const uint32_t found = seen.findOrAdd(cuts.pathHash(ids, positions, p1), fresh, [&](uint32_t k) {
+      return end(rows[firstRows[k]]) == p1 &&
+             cuts.samePath(ids, rows.rowIds(firstRows[k]), positions, p1);
     });
     if (found != fresh) return;
     if (r >= OpenTable::kEmpty) throw std::length_error("too many rows");

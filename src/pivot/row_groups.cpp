@@ -34,21 +34,11 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
     if (row == header) continue;
     const std::size_t p1 = std::min(row.size(), width);
     const uint32_t* ids = rows.rowIds(r);
-    uint64_t h = p1 + 1;
-    for (std::size_t j : keyPositions) {
-      if (j >= p1) break;
-      h = (h + cuts.of(j, ids[j])) * 0x9e3779b97f4a7c15ULL;
-    }
     const std::size_t fresh = groups_.size();
-    const uint32_t found = table.findOrAdd(mixBits(h), fresh, [&](uint32_t k) {
+    const uint32_t found = table.findOrAdd(cuts.pathHash(ids, keyPositions, p1), fresh, [&](uint32_t k) {
       const std::size_t other = groups_[k].first;
-      if (std::min(rows.rowLength(other), width) != p1) return false;
-      const uint32_t* otherIds = rows.rowIds(other);
-      for (std::size_t j : keyPositions) {
-        if (j >= p1) break;
-        if (cuts.of(j, ids[j]) != cuts.of(j, otherIds[j])) return false;
-      }
-      return true;
+      return std::min(rows.rowLength(other), width) == p1 &&
+             cuts.samePath(ids, rows.rowIds(other), keyPositions, p1);
     });
     if (found == fresh) {
       groups_.push_back(Group{static_cast<uint32_t>(r), static_cast<uint32_t>(r)});
