@@ -50,7 +50,7 @@ MeasureNumber readMeasureNumber(const std::string& text) {
     return number;
   }
   PlainDecimal plain;
-  if (parsePlainDecimal(text.c_str(), plain)) {
+  if (parsePlainDecimal(text, plain)) {
     // The common case, read once: digits below 10^15 with a point.
     number.value = plainDecimalValue(plain);
     uint64_t scale = 1;

@@ -53,17 +53,13 @@ bool parsePlainDecimal(std::string_view text, PlainDecimal& number) {
   return true;
 }
 
-bool parsePlainDecimal(const char* p, PlainDecimal& number) {
-  return parsePlainDecimal(std::string_view(p), number);
-}
-
 namespace {
 
 // Reads a plain decimal text exactly as strtod does: its digits divided by
 // a power of ten in one correctly rounded division.
-bool readPlainDecimal(const char* p, double& value) {
+bool readPlainDecimal(std::string_view text, double& value) {
   PlainDecimal number;
-  if (!parsePlainDecimal(p, number)) return false;
+  if (!parsePlainDecimal(text, number)) return false;
   value = plainDecimalValue(number);
   return true;
 }
@@ -144,7 +140,7 @@ double readBack(double x) {
 
 double readNumber(const std::string& text) {
   double value = 0;
-  if (readPlainDecimal(text.c_str(), value)) return value;
+  if (readPlainDecimal(text, value)) return value;
   const locale_t c = cLocale();
   return c != nullptr ? strtod_l(text.c_str(), nullptr, c) : std::strtod(text.c_str(), nullptr);
 }

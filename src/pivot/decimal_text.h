@@ -41,11 +41,9 @@ struct PlainDecimal {
   bool negative = false;
 };
 
-// Splits a plain decimal text (NUL-terminated). Returns false for what it
-// leaves to strtod: no digit, more than 15 digits, an exponent, hex, inf
-// and nan.
-bool parsePlainDecimal(const char* p, PlainDecimal& number);
-// The same for a text of its own length, whose end reads as the NUL.
+// Splits a plain decimal text. Returns false for what it leaves to strtod:
+// no digit, more than 15 digits, an exponent, hex, inf and nan. The text's
+// end, or a NUL byte before it, ends the number.
 bool parsePlainDecimal(std::string_view text, PlainDecimal& number);
 
 // The number a plain decimal text reads as: its digits divided by a power

@@ -12,10 +12,10 @@
 #include <unordered_map>
 #include <utility>
 
+#include "pivot/byte_copy.h"
 #include "pivot/labels.h"
 #include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
-#include "pivot/byte_copy.h"
 #include "render/html_text.h"
 #include "render/part_tuple_index.h"
 #include "render/plain_table.h"
