@@ -1,5 +1,6 @@
 #include "pivot/cell_table.h"
 
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -45,6 +46,9 @@ void CellTable::keepAsText() {
   rows_ = nullptr;  // the table already let go of this observer
   cells_.release();
   table_.clear();
+  denseSlots_.release();
+  cellSlots_.release();
+  hashed_ = true;
 }
 
 std::size_t CellTable::size() const {
@@ -71,7 +75,13 @@ void CellTable::dropCurrent() {
   columnHashes_.clear();
   nameHashes_.clear();
   table_.clear();
+  hashed_ = true;
   cells_.release();
+  denseSlots_.release();
+  cellSlots_.release();
+  slotMeasure_.clear();
+  denseRowPaths_ = denseColumnPaths_ = 0;
+  denseRowParts_ = 0;
   aggregation_ = nullptr;
   aggregates_.release();
   std::string().swap(aggregateTexts_);
@@ -199,10 +209,123 @@ void CellTable::assign(std::size_t row, std::size_t measure) {
   const std::size_t fresh = cells_.size();
   const uint32_t c = table_.findOrAdd(hash, fresh,
                                       [&](uint32_t found) { return sameKey(cells_[found], row, measure); });
+  enterCell(c, row, measure);
+}
+
+bool CellTable::denseKeysHold(std::size_t rowParts) const {
+  if (!earlier_.empty()) return false;
+  // Without a "." inside any part, a key text splits back into its parts:
+  // equal texts then mean equal part counts and equal parts.
+  auto dotted = [](std::string_view text) { return text.find('.') != std::string_view::npos; };
+  for (std::size_t j : layout_.plain) {
+    const ColumnTexts& column = rows_->column(j);
+    for (uint32_t id = 0; id < column.size(); ++id) {
+      if (dotted(DimNode::cutName(column.text(id)))) return false;
+    }
+  }
+  for (std::size_t m = 0; m < layout_.measures.size(); ++m) {
+    const std::vector<std::ptrdiff_t>& parts = parts_[m];
+    if (dotted(layout_.measures[m].name)) return false;
+    for (std::size_t i = 0; i < rowParts && i < parts.size(); ++i) {
+      if (parts[i] == kName) return false;
+    }
+    for (std::size_t k = 0; k < m; ++k) {
+      if (parts_[k].size() != parts.size()) continue;
+      // Equal counts: the names must sit alike and differ, or both be absent.
+      if (parts_[k] != parts) return false;
+      const bool named = !layout_.measures[m].own.empty();
+      if (named && layout_.measures[k].name == layout_.measures[m].name) return false;
+    }
+  }
+  return true;
+}
+
+bool CellTable::useDenseKeys(std::size_t rowPaths, std::size_t columnPaths, std::size_t rowParts,
+                             std::size_t expectedKeys) {
+  const std::size_t measures = layout_.measures.size();
+  if (rows_ == nullptr || dense() || !cells_.empty() || rowPaths == 0 || columnPaths == 0 ||
+      measures == 0) {
+    return false;
+  }
+  const std::size_t limit = 2 * expectedKeys + 4096;
+  if (rowPaths > limit / columnPaths || rowPaths * columnPaths > limit / measures ||
+      rowPaths * columnPaths * measures >= kNoCell) {
+    return false;  // a slot's number must fit a cell number
+  }
+  if (!denseKeysHold(rowParts)) return false;
+  slotMeasure_.resize(measures);
+  std::size_t unplaced = measures;
+  for (std::size_t m = 0; m < measures; ++m) {
+    if (!layout_.measures[m].own.empty()) {
+      slotMeasure_[m] = static_cast<uint32_t>(m);
+      continue;
+    }
+    if (unplaced == measures) unplaced = m;
+    slotMeasure_[m] = static_cast<uint32_t>(unplaced);  // their keys are one text
+  }
+  const std::size_t slots = rowPaths * columnPaths * measures;
+  denseSlots_.resize(slots);
+  std::memset(denseSlots_.data(), 0xff, slots * sizeof(uint32_t));
+  denseRowPaths_ = static_cast<uint32_t>(rowPaths);
+  denseColumnPaths_ = static_cast<uint32_t>(columnPaths);
+  denseRowParts_ = rowParts;
+  hashed_ = false;
+  return true;
+}
+
+void CellTable::assignDense(std::size_t row, std::size_t measure, uint32_t rowPath, uint32_t columnPath) {
+  if (row >= OpenTable::kEmpty) throw std::length_error("too many rows for the cells");
+  const std::size_t at = (static_cast<std::size_t>(rowPath) * denseColumnPaths_ + columnPath) *
+                             layout_.measures.size() + slotMeasure_[measure];
+  uint32_t& slot = denseSlots_[at];
+  if (slot == kNoCell) {
+    slot = static_cast<uint32_t>(cells_.size());
+    cellSlots_.push_back(static_cast<uint32_t>(at));
+  }
+  enterCell(slot, row, measure);
+}
+
+void CellTable::hashDenseCells() const {
+  if (hashed_) return;
+  table_.reserve(cells_.size());
+  for (uint32_t c = 0; c < cells_.size(); ++c) {
+    // Dense keys are distinct: no candidate is ever the same key.
+    table_.findOrAdd(keyHash(cells_[c].keyRow, cells_[c].measure), c, [](uint32_t) { return false; });
+  }
+  hashed_ = true;
+}
+
+std::size_t CellTable::maxKeyParts() const {
+  std::size_t most = 0;
+  for (const std::vector<std::ptrdiff_t>& measureParts : parts_) {
+    if (measureParts.size() > most) most = measureParts.size();
+  }
+  return most;
+}
+
+std::size_t CellTable::keyParts(std::size_t c, KeyPart* out) const {
+  const Cell& cell = cells_[c];
+  const uint32_t* ids = rows_->rowIds(cell.keyRow);
+  const std::vector<std::ptrdiff_t>& measureParts = parts_[cell.measure];
+  for (std::size_t i = 0; i < measureParts.size(); ++i) {
+    const std::ptrdiff_t part = measureParts[i];
+    if (part == kName) {
+      out[i] = KeyPart::of(kNamePart, cell.measure);
+    } else {
+      const std::size_t j = static_cast<std::size_t>(part);
+      out[i] = KeyPart::of(static_cast<uint32_t>(j), cuts_->of(j, ids[j]));
+    }
+  }
+  return measureParts.size();
+}
+
+// Cell `c` (cells_.size() for a new one) takes row `row` of `measure`.
+void CellTable::enterCell(uint32_t c, std::size_t row, std::size_t measure) {
+  const bool fresh = c == cells_.size();
   if (aggregation_ != nullptr) {
-    if (c == fresh) cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure), c});
-    aggregate(c, row, measure, c == fresh);
-  } else if (c == fresh) {
+    if (fresh) cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure), c});
+    aggregate(c, row, measure, fresh);
+  } else if (fresh) {
     cells_.push_back(Cell{static_cast<uint32_t>(row), static_cast<uint32_t>(measure),
                           static_cast<uint32_t>(row)});
   } else if (row > cells_[c].valueRow) {
@@ -255,6 +378,7 @@ std::optional<std::string_view> CellTable::find(std::string_view key) const {
 
 std::optional<std::string_view> CellTable::findCurrent(std::string_view key) const {
   if (cells_.empty()) return std::nullopt;
+  hashDenseCells();
   uint64_t h = 0;
   for (char ch : key) h = h * kBase + static_cast<unsigned char>(ch) + 1;
   const uint32_t c = table_.find(mixBits(h), [&](uint32_t found) { return keyEquals(cells_[found], key); });

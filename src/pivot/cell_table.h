@@ -80,6 +80,39 @@ class CellTable : private RowTableObserver {
   // Writes the aggregates of the cells as their texts (aggregating only).
   void finishAggregates();
 
+  // Dense keys: the caller numbers the rows' paths on two axes so that a
+  // row's row path (below `rowPaths`) tells its cut texts at the first
+  // `rowParts` plain positions and its column path (below `columnPaths`)
+  // those at the rest. Keys are then found by position in a grid of slots
+  // instead of by hash. Taken only when those numbers tell keys apart
+  // exactly as their texts do (no earlier cells, no "." in a part text,
+  // equal name places for measures of equal part counts, and no name among
+  // the row parts) and the grid stays within twice `expectedKeys` slots;
+  // false leaves hashing.
+  bool useDenseKeys(std::size_t rowPaths, std::size_t columnPaths, std::size_t rowParts,
+                    std::size_t expectedKeys);
+  bool dense() const { return !denseSlots_.empty(); }
+  // assign() for a dense table: the row's path numbers are given.
+  void assignDense(std::size_t row, std::size_t measure, uint32_t rowPath, uint32_t columnPath);
+  // The leading key parts that a row path tells (dense tables).
+  std::size_t denseRowParts() const { return denseRowParts_; }
+  std::size_t denseRowPaths() const { return denseRowPaths_; }
+  // A column key stands for a column path and a measure.
+  std::size_t denseColumnKeys() const { return std::size_t{denseColumnPaths_} * layout_.measures.size(); }
+  // Calls fn(rowPath, columnKey, cell, value) for every current cell of a
+  // dense table, in the order the keys first came (the order of their rows,
+  // which keeps the rows' reads near each other); keys of one row path
+  // have parts alike up to the row parts, and of one column key after them.
+  template <typename Fn>
+  void forEachDense(Fn&& fn) const {
+    const std::size_t columnKeys = denseColumnKeys();
+    for (std::size_t c = 0; c < cells_.size(); ++c) {
+      const std::size_t slot = cellSlots_[c];
+      fn(static_cast<uint32_t>(slot / columnKeys), static_cast<uint32_t>(slot % columnKeys), c,
+         valueOf(cells_[c]));
+    }
+  }
+
   std::size_t size() const;
   bool empty() const { return size() == 0; }
   // The value stored under the key text `key`, if any.
@@ -106,6 +139,12 @@ class CellTable : private RowTableObserver {
     return DimNode::cutName(rows_->text(part.column(), part.id()));
   }
 
+  // Writes the parts of current cell `cell` at `out`, which has room for
+  // maxKeyParts(); returns their count.
+  std::size_t keyParts(std::size_t cell, KeyPart* out) const;
+  std::size_t maxKeyParts() const;
+  std::size_t keyPartCount(std::size_t cell) const { return parts_[cells_[cell].measure].size(); }
+
   // The keys of forEach, without writing the current ones: calls
   // earlier(key, value) for each key of earlier builds that the current
   // rows do not hold, then current(parts, count, value) for each current
@@ -116,25 +155,10 @@ class CellTable : private RowTableObserver {
     earlier_.forEach([&](std::string_view key, std::string_view value) {
       if (!findCurrent(key)) earlier(key, value);
     });
-    std::size_t most = 0;
-    for (const std::vector<std::ptrdiff_t>& measureParts : parts_) {
-      if (measureParts.size() > most) most = measureParts.size();
-    }
-    std::vector<KeyPart> parts(most);
+    std::vector<KeyPart> parts(maxKeyParts());
     for (std::size_t c = 0; c < cells_.size(); ++c) {
-      const Cell& cell = cells_[c];
-      const uint32_t* ids = rows_->rowIds(cell.keyRow);
-      const std::vector<std::ptrdiff_t>& measureParts = parts_[cell.measure];
-      for (std::size_t i = 0; i < measureParts.size(); ++i) {
-        const std::ptrdiff_t part = measureParts[i];
-        if (part == kName) {
-          parts[i] = KeyPart::of(kNamePart, cell.measure);
-        } else {
-          const std::size_t j = static_cast<std::size_t>(part);
-          parts[i] = KeyPart::of(static_cast<uint32_t>(j), cuts_->of(j, ids[j]));
-        }
-      }
-      current(static_cast<const KeyPart*>(parts.data()), measureParts.size(), valueOf(cell));
+      const std::size_t count = keyParts(c, parts.data());
+      current(static_cast<const KeyPart*>(parts.data()), count, valueOf(cells_[c]));
     }
   }
 
@@ -160,6 +184,7 @@ class CellTable : private RowTableObserver {
   };
   // A part of a key: a column of the row (>= 0) or the measure's name.
   static constexpr std::ptrdiff_t kName = -1;
+  static constexpr uint32_t kNoCell = UINT32_MAX;
 
   void rowsReplaced() override;
   // Writes the current cells into earlier_ and lets go of the rows.
@@ -167,6 +192,10 @@ class CellTable : private RowTableObserver {
   void detach();
   void dropCurrent();
   std::optional<std::string_view> findCurrent(std::string_view key) const;
+  bool denseKeysHold(std::size_t rowParts) const;
+  // Enters the cells of a dense table into table_, for texts to be found.
+  void hashDenseCells() const;
+  void enterCell(uint32_t c, std::size_t row, std::size_t measure);
   // The text of one key part of the row whose text numbers are `ids`.
   std::string_view partText(const uint32_t* ids, std::size_t measure, std::ptrdiff_t part) const;
   uint64_t keyHash(std::size_t row, std::size_t measure) const;
@@ -201,8 +230,18 @@ class CellTable : private RowTableObserver {
     return (row * 8 + measure) % kRing;
   }
   AheadHash aheadHashes_[kRing];
-  OpenTable table_;
+  // Filled when first needed by a dense table.
+  mutable OpenTable table_;
+  mutable bool hashed_ = true;
   PodBuffer<Cell> cells_;
+  // Dense tables: per (row path, column path, measure) its cell or kNoCell;
+  // measures without a column of their own share the first one's slot.
+  PodBuffer<uint32_t> denseSlots_;
+  PodBuffer<uint32_t> cellSlots_;  // per cell, its slot
+  std::vector<uint32_t> slotMeasure_;
+  uint32_t denseRowPaths_ = 0;
+  uint32_t denseColumnPaths_ = 0;
+  std::size_t denseRowParts_ = 0;
   std::string scratch_;
   CellMap earlier_;  // the cells of earlier builds, as texts
   // Aggregating: per cell its state, and whether total rows made it; then

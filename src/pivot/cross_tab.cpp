@@ -95,6 +95,8 @@ void CrossTab::buildTree() {
 
 void CrossTab::buildLayout() {
   placeMeasures();
+  rowPaths_.clear();
+  columnPaths_.clear();
   groupRows();
   if (options_.gridFrame.empty()) {
     autoLayout();
@@ -103,6 +105,8 @@ void CrossTab::buildLayout() {
   }
   fillRowTreeAndCells();
   groups_.clear();
+  rowPaths_.clear();
+  columnPaths_.clear();
 }
 
 std::vector<bool> CrossTab::measureColumnMask(const RowRef& header) const {

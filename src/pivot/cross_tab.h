@@ -103,6 +103,9 @@ class CrossTab {
   void addMemberPath(DimNode* start, const RowRef& row, std::size_t p0, std::size_t p1,
                      const std::vector<bool>& isMeasure);
   void fillRowTreeAndCells();
+  // Switches cells_ to dense keys when the path numbers allow it.
+  bool useDenseCells(bool rowPassRan, std::size_t sep, const std::vector<bool>& isMeasure,
+                     std::size_t storedMeasures);
   // Marks which header positions are measure columns.
   std::vector<bool> measureColumnMask(const RowRef& header) const;
   enum class Axis { kRows, kColumns };
@@ -119,6 +122,9 @@ class CrossTab {
   void groupRows();
   CutIds cuts_;       // of rows_, for the build under way
   RowGroups groups_;  // of rows_ by their keys, likewise
+  // The groups' row and column paths, numbered by the member passes.
+  GroupPaths rowPaths_;
+  GroupPaths columnPaths_;
   DimNode* measureDimension_ = nullptr;
   DimNode* columnDimension_ = nullptr;
   DimNode* columnHeader_ = nullptr;

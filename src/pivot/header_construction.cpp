@@ -20,15 +20,23 @@ namespace {
 
 // Calls add(row) for the first row of every distinct path: the cut numbers
 // of the row's texts at `positions` below `end(row)`. Only the first row of
-// each group is looked at: the rows of a group share their paths.
+// each group is looked at: the rows of a group share their paths. Numbers
+// the paths in the order they first came, and gives each group its path's
+// number in `paths` (kNoPath for a group not accepted).
 template <typename Accept, typename End, typename Add>
 void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGroups& groups,
-                         const std::vector<std::size_t>& positions, Accept accept, End end, Add add) {
+                         const std::vector<std::size_t>& positions, Accept accept, End end, Add add,
+                         GroupPaths& paths) {
   OpenTable seen;
-  std::vector<uint32_t> firstRows;
+  std::vector<uint32_t>& firstRows = paths.firstRows;
+  firstRows.clear();
+  paths.ofGroup.clear();
   groups.forEach([&](std::size_t r, std::size_t) {
     const RowRef row = rows[r];
-    if (!accept(row)) return;
+    if (!accept(row)) {
+      paths.ofGroup.push_back(GroupPaths::kNoPath);
+      return;
+    }
     const std::size_t p1 = end(row);
     const uint32_t* ids = rows.rowIds(r);
     const std::size_t fresh = firstRows.size();
@@ -36,6 +44,7 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGrou
       return end(rows[firstRows[k]]) == p1 &&
              cuts.samePath(ids, rows.rowIds(firstRows[k]), positions, p1);
     });
+    paths.ofGroup.push_back(found);
     if (found != fresh) return;
     if (r >= OpenTable::kEmpty) throw std::length_error("too many rows");
     firstRows.push_back(static_cast<uint32_t>(r));
@@ -133,7 +142,8 @@ void CrossTab::autoLayout() {
           [&](const RowRef& row) { return std::min(row.size(), header.size()); },
           [&](const RowRef& row) {
             addMemberPath(columnHeader_, row, p0, std::min(row.size(), header.size()), isMeasure);
-          });
+          },
+          columnPaths_);
     }
     if (columnHeader_->children().empty()) {
       for (const DimNode* measure : measureDimension_->children()) {
@@ -193,7 +203,8 @@ void CrossTab::fillRowTreeAndCells() {
     forEachDistinctPath(
         rows_, cuts_, groups_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
         [&](const RowRef&) { return static_cast<std::size_t>(sep); },
-        [&](const RowRef& row) { addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure); });
+        [&](const RowRef& row) { addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure); },
+        rowPaths_);
   }
   if (aggregation_.active()) {
     // Every row adds to its cells' aggregates.
@@ -201,6 +212,17 @@ void CrossTab::fillRowTreeAndCells() {
       if (!isFullRow(rows_[r], header)) continue;
       for (const std::size_t m : stored) cells_.assign(r, m);
     }
+  } else if (useDenseCells(rowTop != nullptr, static_cast<std::size_t>(sep), isMeasure, stored.size())) {
+    // Likewise, each key found by its row's two path numbers.
+    std::size_t g = 0;
+    groups_.forEach([&](std::size_t first, std::size_t last) {
+      const uint32_t rowPath = rowPaths_.ofGroup[g];
+      const uint32_t columnPath = columnPaths_.ofGroup[g++];
+      if (!isFullRow(rows_[first], header)) return;
+      for (const std::size_t m : stored) cells_.assignDense(first, m, rowPath, columnPath);
+      if (last == first) return;
+      for (const std::size_t m : stored) cells_.assignDense(last, m, rowPath, columnPath);
+    });
   } else {
     // A group's first row makes its cells (in the order of first rows), its
     // last row gives them their values; the rows between change nothing.
@@ -212,6 +234,19 @@ void CrossTab::fillRowTreeAndCells() {
     });
   }
   cells_.finishAggregates();
+}
+
+// Full rows hold a row path and a column path when both member passes ran
+// over the plain columns on their side of the separator; those two numbers
+// then tell a row's cut texts at every plain position.
+bool CrossTab::useDenseCells(bool rowPassRan, std::size_t sep, const std::vector<bool>& isMeasure,
+                             std::size_t storedMeasures) {
+  const std::size_t groups = rowPaths_.ofGroup.size();
+  if (!rowPassRan || groups == 0 || columnPaths_.ofGroup.size() != groups) return false;
+  std::size_t rowParts = 0;
+  for (std::size_t j = 0; j < sep; ++j) rowParts += !isMeasure[j];
+  return cells_.useDenseKeys(rowPaths_.firstRows.size(), columnPaths_.firstRows.size(), rowParts,
+                             groups * storedMeasures);
 }
 
 }  // namespace tabulon

@@ -60,6 +60,19 @@ class RowGroups {
   std::vector<Group> groups_;  // when grouped
 };
 
+// The member paths of one axis numbered over the groups of a RowGroups:
+// per group, in visiting order, the number of its path (kNoPath when the
+// group has none), and per path the first row that has it.
+struct GroupPaths {
+  static constexpr uint32_t kNoPath = UINT32_MAX;
+  std::vector<uint32_t> ofGroup;
+  std::vector<uint32_t> firstRows;
+  void clear() {
+    std::vector<uint32_t>().swap(ofGroup);
+    std::vector<uint32_t>().swap(firstRows);
+  }
+};
+
 }  // namespace tabulon
 
 #endif  // TABULON_PIVOT_ROW_GROUPS_H_

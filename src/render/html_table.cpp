@@ -229,11 +229,15 @@ class BodyValues {
 
     charge_.hold(cells * sizeof(Value));
     values_.assign(cells, Value{});
-    tab.cells().forEachByParts(
-        [&](std::string_view key, std::string_view value) { assignByText(key, value); },
-        [&](const KeyPart* parts, std::size_t count, std::string_view value) {
-          assignByParts(tab.cells(), parts, count, value);
-        });
+    if (tab.cells().dense()) {
+      assignDense(tab.cells());
+    } else {
+      tab.cells().forEachByParts(
+          [&](std::string_view key, std::string_view value) { assignByText(key, value); },
+          [&](const KeyPart* parts, std::size_t count, std::string_view value) {
+            for (std::size_t dots : dotCounts_) assignSplit(tab.cells(), parts, count, dots, value);
+          });
+    }
     return true;
   }
 
@@ -282,6 +286,8 @@ class BodyValues {
   static constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
   // A column part list whose split is not at a part boundary.
   static constexpr uint32_t kDotted = kNone - 1;
+  // A side not looked up yet.
+  static constexpr uint32_t kUnknown = kNone - 2;
 
   // Gives `value` to every (row leaf, column leaf) pair of the chains that
   // start at `row` and `column`.
@@ -313,39 +319,81 @@ class BodyValues {
     for (std::size_t dots : dotCounts_) assignByText(key, dots, value);
   }
 
-  // The key of `count` parts split as its text would be. When the last
-  // `dots` parts hold no dot, the (dots + 1)-th dot from the end ends the
-  // part before them, so the split lies between parts and each side is
-  // looked up once per distinct part list; otherwise the text is written
-  // and split.
-  void assignByParts(const CellTable& cells, const KeyPart* parts, std::size_t count,
-                     std::string_view value) {
-    for (std::size_t dots : dotCounts_) {
-      if (count < dots + 1) {
-        // Only dots inside parts could give the text enough dots.
-        assignByText(joinParts(cells, parts, count), dots, value);
-        continue;
-      }
-      const std::size_t split = count - dots;
-      const uint32_t column = columnParts_.resultOf(
-          parts + split, dots, [&](const KeyPart* side, std::size_t n) {
-            for (std::size_t i = 0; i < n; ++i) {
-              if (cells.partText(side[i]).find('.') != std::string_view::npos) return kDotted;
-            }
-            auto it = columnIndex_.find(joinParts(cells, side, n));
-            return it == columnIndex_.end() ? kNone : it->second;
-          });
-      if (column == kNone) continue;
-      if (column == kDotted) {
-        assignByText(joinParts(cells, parts, count), dots, value);
-        continue;
-      }
-      const uint32_t row = rowParts_.resultOf(parts, split, [&](const KeyPart* side, std::size_t n) {
-        auto it = rowIndex_.find(joinParts(cells, side, n));
-        return it == rowIndex_.end() ? kNone : it->second;
-      });
-      if (row != kNone) assignPairs(row, column, value);
+  // The key of `count` parts split as its text would be for `dots`. When
+  // the last `dots` parts hold no dot, the (dots + 1)-th dot from the end
+  // ends the part before them, so the split lies between parts and each
+  // side is looked up once per distinct part list; otherwise the text is
+  // written and split.
+  void assignSplit(const CellTable& cells, const KeyPart* parts, std::size_t count, std::size_t dots,
+                   std::string_view value) {
+    if (count < dots + 1) {
+      // Only dots inside parts could give the text enough dots.
+      assignByText(joinParts(cells, parts, count), dots, value);
+      return;
     }
+    const std::size_t split = count - dots;
+    const uint32_t column = columnParts_.resultOf(
+        parts + split, dots, [&](const KeyPart* side, std::size_t n) { return columnSide(cells, side, n); });
+    if (column == kNone) return;
+    if (column == kDotted) {
+      assignByText(joinParts(cells, parts, count), dots, value);
+      return;
+    }
+    const uint32_t row = rowParts_.resultOf(
+        parts, split, [&](const KeyPart* side, std::size_t n) { return rowSide(cells, side, n); });
+    if (row != kNone) assignPairs(row, column, value);
+  }
+
+  // The first column leaf of the parts' path, kNone, or kDotted when a part
+  // holds a dot.
+  uint32_t columnSide(const CellTable& cells, const KeyPart* side, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (cells.partText(side[i]).find('.') != std::string_view::npos) return kDotted;
+    }
+    auto it = columnIndex_.find(joinParts(cells, side, n));
+    return it == columnIndex_.end() ? kNone : it->second;
+  }
+
+  // The first row leaf of the parts' path, or kNone.
+  uint32_t rowSide(const CellTable& cells, const KeyPart* side, std::size_t n) {
+    auto it = rowIndex_.find(joinParts(cells, side, n));
+    return it == rowIndex_.end() ? kNone : it->second;
+  }
+
+  // The cells of a dense table. Where a key splits just after the parts
+  // that its row path tells, the row side is looked up once per row path and
+  // the column side once per column path and measure, with no part list
+  // hashed; other splits go part list by part list.
+  void assignDense(const CellTable& cells) {
+    const std::size_t rowParts = cells.denseRowParts();
+    std::vector<uint32_t> rowOf(cells.denseRowPaths(), kUnknown);
+    std::vector<uint32_t> columnOf(cells.denseColumnKeys(), kUnknown);
+    std::vector<KeyPart> parts(cells.maxKeyParts());
+    cells.forEachDense([&](uint32_t rowPath, uint32_t columnKey, std::size_t cell, std::string_view value) {
+      const std::size_t count = cells.keyPartCount(cell);
+      bool read = false;
+      auto readParts = [&] {
+        if (!read) cells.keyParts(cell, parts.data());
+        read = true;
+        return parts.data();
+      };
+      for (std::size_t dots : dotCounts_) {
+        if (rowParts == 0 || count != rowParts + dots) {
+          assignSplit(cells, readParts(), count, dots, value);
+          continue;
+        }
+        uint32_t& column = columnOf[columnKey];
+        if (column == kUnknown) column = columnSide(cells, readParts() + rowParts, dots);
+        if (column == kNone) continue;
+        if (column == kDotted) {
+          assignByText(joinParts(cells, readParts(), count), dots, value);
+          continue;
+        }
+        uint32_t& row = rowOf[rowPath];
+        if (row == kUnknown) row = rowSide(cells, readParts(), rowParts);
+        if (row != kNone) assignPairs(row, column, value);
+      }
+    });
   }
 
   // The text of `count` parts, each followed by "."; valid until the next call.
