@@ -213,9 +213,17 @@ void CrossTab::fillRowTreeAndCells() {
       for (const std::size_t m : stored) cells_.assign(r, m);
     }
   } else if (useDenseCells(rowTop != nullptr, static_cast<std::size_t>(sep), isMeasure, stored.size())) {
-    // Likewise, each key found by its row's two path numbers.
+    // Likewise, each key found by its row's two path numbers; the slots of
+    // a group some groups ahead are fetched meanwhile.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t groups = rowPaths_.ofGroup.size();
     std::size_t g = 0;
     groups_.forEach([&](std::size_t first, std::size_t last) {
+      const std::size_t ahead = g + kAhead;
+      if (ahead < groups && rowPaths_.ofGroup[ahead] != GroupPaths::kNoPath &&
+          columnPaths_.ofGroup[ahead] != GroupPaths::kNoPath) {
+        cells_.prefetchDense(rowPaths_.ofGroup[ahead], columnPaths_.ofGroup[ahead]);
+      }
       const uint32_t rowPath = rowPaths_.ofGroup[g];
       const uint32_t columnPath = columnPaths_.ofGroup[g++];
       if (!isFullRow(rows_[first], header)) return;

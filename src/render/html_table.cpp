@@ -369,7 +369,10 @@ class BodyValues {
     std::vector<uint32_t> rowOf(cells.denseRowPaths(), kUnknown);
     std::vector<uint32_t> columnOf(cells.denseColumnKeys(), kUnknown);
     std::vector<KeyPart> parts(cells.maxKeyParts());
+    constexpr std::size_t kAhead = 8;
+    const std::size_t cellCount = cells.size();
     cells.forEachDense([&](uint32_t rowPath, uint32_t columnKey, std::size_t cell, std::string_view value) {
+      if (cell + kAhead < cellCount) prefetchValue(cells, cell + kAhead, rowOf, columnOf);
       const std::size_t count = cells.keyPartCount(cell);
       bool read = false;
       auto readParts = [&] {
@@ -394,6 +397,19 @@ class BodyValues {
         if (row != kNone) assignPairs(row, column, value);
       }
     });
+  }
+
+  // Brings the value that dense cell `cell` will set into the cache, when
+  // both its sides are known already (a hint).
+  void prefetchValue(const CellTable& cells, std::size_t cell, const std::vector<uint32_t>& rowOf,
+                     const std::vector<uint32_t>& columnOf) const {
+    uint32_t rowPath, columnKey;
+    cells.denseKeyOf(cell, rowPath, columnKey);
+    const uint32_t row = rowOf[rowPath];
+    const uint32_t column = columnOf[columnKey];
+    if (row < kUnknown && column < kUnknown) {
+      __builtin_prefetch(values_.data() + static_cast<std::size_t>(row) * columns_ + column, 1);
+    }
   }
 
   // The text of `count` parts, each followed by "."; valid until the next call.
