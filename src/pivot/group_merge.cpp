@@ -52,11 +52,18 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
     h -= PassRows::keyTerm(position, id);
     return true;
   };
-  constexpr std::size_t kAhead = 8;  // slots fetched this many groups ahead
+  // Slots are fetched this many groups ahead, and half as many ahead the
+  // key of the slot's likely match, which is read from then on.
+  constexpr std::size_t kAhead = 16;
   uint32_t previous = kNoGroup;
+  uint64_t previousHash = 0;
   for (std::size_t g = 0; g < level.size(); ++g) {
     uint64_t ahead = 0;
     if (g + kAhead < level.size() && keyHash(g + kAhead, ahead)) table.prefetch(ahead);
+    if (g + kAhead / 2 < level.size() && keyHash(g + kAhead / 2, ahead)) {
+      const uint32_t likely = table.firstCandidate(ahead);
+      if (likely != GroupTable::kEmpty) __builtin_prefetch(groupKeys.data() + likely * width);
+    }
     const uint32_t first = level.first(g);
     uint64_t h = 0;
     if (!keyHash(g, h)) continue;
@@ -64,7 +71,7 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
     // group of the previous member before the table.
     readKey(first);
     std::size_t k;
-    if (previous != kNoGroup && key.hash[previous] == h && sameKey(previous)) {
+    if (previous != kNoGroup && previousHash == h && sameKey(previous)) {
       k = previous;
     } else {
       k = table.findOrAdd(h, key.keyRow.size(), [&](std::size_t found) { return sameKey(found); });
@@ -76,6 +83,7 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
     }
     key.parent[g] = static_cast<uint32_t>(k);
     previous = static_cast<uint32_t>(k);
+    previousHash = h;
   }
   return key;
 }

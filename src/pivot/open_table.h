@@ -67,6 +67,18 @@ class OpenTable {
     if (!slots_.empty()) __builtin_prefetch(&slots_[static_cast<uint32_t>(hash >> 32) & (slots_.size() - 1)]);
   }
 
+  // The number of the first slot on `hash`'s probe sequence that bears its
+  // tag, or kEmpty: the likely match, whose key the caller may fetch ahead.
+  uint32_t firstCandidate(uint64_t hash) const {
+    if (slots_.empty()) return kEmpty;
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = tag & mask;; at = (at + 1) & mask) {
+      const Slot& slot = slots_[at];
+      if (slot.number == kEmpty || slot.tag == tag) return slot.number;
+    }
+  }
+
   // The number whose key `sameKey(number)` confirms, or kEmpty.
   template <typename SameKey>
   uint32_t find(uint64_t hash, SameKey sameKey) const {
