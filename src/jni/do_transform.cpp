@@ -1,7 +1,7 @@
 // doTransform: the JNI edge of a transform request. Reads the caller's
 // result set into a RowTable, hands it with the option text to
-// transformRequest and returns the JSON result text as a Java string, all
-// under the request's memory budget.
+// transformDocument and returns the document's JSON result text as a Java
+// string, all under the request's memory budget.
 
 #include <string>
 #include <utility>
@@ -14,7 +14,7 @@
 #include "pivot/memory_budget.h"
 #include "pivot/row_table.h"
 #include "request/options.h"
-#include "request/transform_request.h"
+#include "request/transform_document.h"
 
 extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject self, jobject resultSet,
                                                  jstring options) {
@@ -32,8 +32,8 @@ extern "C" JNIEXPORT jstring JNICALL doTransform(JNIEnv* env, jobject self, jobj
     // handler below raises OutOfMemoryError.
     MemoryBudget budget(requestMemoryLimit(optionText));
     RowTable rows = readResultSet(env, self, cursor, measureNames(optionText));
-    const std::string json = transformRequest(std::move(rows), optionText);
-    return newJavaString(env, json);
+    // The model is released before the text is made (transformDocument).
+    return newJavaJson(env, transformDocument(std::move(rows), optionText));
   } catch (...) {
     reportToJava(env);
     return nullptr;

@@ -1,12 +1,17 @@
 #include "jni/java_string.h"
 
 #include <climits>
+#include <memory>
 
 #include "jni/java_string_limits.h"
+#include "jni/json_utf16.h"
 #include "jni/local_ref.h"
 #include "jni/modified_utf8.h"
 #include "pivot/memory_budget.h"
 #include "pivot/pod_buffer.h"
+#include "pivot/prefault_allocator.h"
+#include "request/json_pieces.h"
+#include "request/json_text.h"
 
 namespace tabulon {
 
@@ -73,6 +78,25 @@ jstring decodedInJava(JNIEnv* env, const std::string& bytes) {
 }
 
 }  // namespace
+
+jstring newJavaJson(JNIEnv* env, const TransformDocument& document) {
+  const std::size_t size = json::documentSize(document);
+  // Texts below a megabyte go the ways that suit them; a text that may pass
+  // the JVM's limit goes through newJavaString's checks on its bytes.
+  if (size < kJavaDecodingUpTo || size > kMaxUtf16JavaString) {
+    return newJavaString(env, jsonText(document));
+  }
+  // Room for as many units as bytes, mapped with its pages present (large
+  // pages where the system gives them): the faults of a fresh block would
+  // cost about as much as writing the text.
+  ChargedBytes charge;
+  charge.hold(size * sizeof(char16_t));
+  PrefaultAllocator<char16_t> allocator;
+  const auto release = [&](char16_t* block) { allocator.deallocate(block, size); };
+  std::unique_ptr<char16_t, decltype(release)> units(allocator.allocate(size), release);
+  const std::size_t count = writeJsonUtf16(document, units.get());
+  return env->NewString(reinterpret_cast<const jchar*>(units.get()), static_cast<jsize>(count));
+}
 
 jstring newJavaString(JNIEnv* env, const std::string& bytes) {
   // A text never has more UTF-16 units than bytes, so only a text longer

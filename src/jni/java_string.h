@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "request/transform_document.h"
+
 namespace tabulon {
 
 // Replaces the content of `out` by the modified UTF-8 bytes of `text`
@@ -26,6 +28,10 @@ void copyJavaString(JNIEnv* env, jstring text, std::string& out);
 // (java_string_limits.h), before any copy is made, when the text cannot be a
 // Java string.
 jstring newJavaString(JNIEnv* env, const std::string& bytes);
+
+// newJavaString(env, jsonText(document)), the same string; a large text is
+// written straight into UTF-16, without its bytes in between.
+jstring newJavaJson(JNIEnv* env, const TransformDocument& document);
 
 }  // namespace tabulon
 

@@ -12,31 +12,11 @@
 #include "pivot/byte_copy.h"
 #include "pivot/memory_budget.h"
 #include "pivot/prefault_allocator.h"
+#include "request/json_pieces.h"
 
 namespace tabulon {
 
 namespace {
-
-// For each byte: 0 when it is copied raw, 'u' when it is written as \u00XX,
-// 'c' for the lead byte C0, which with a following 80 (U+0000 as the JVM
-// writes it) is written as \u0000 and alone is copied raw; otherwise the
-// letter that follows the backslash.
-constexpr std::array<char, 256> makeEscapeTable() {
-  std::array<char, 256> table{};
-  for (int c = 0; c < 0x20; ++c) table[c] = 'u';
-  table[0xC0] = 'c';
-  table['"'] = '"';
-  table['\\'] = '\\';
-  table['\b'] = 'b';
-  table['\f'] = 'f';
-  table['\n'] = 'n';
-  table['\r'] = 'r';
-  table['\t'] = 't';
-  return table;
-}
-
-constexpr std::array<char, 256> kEscape = makeEscapeTable();
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 std::string_view stringOf(const Json::Value& value) {
   const char* begin = nullptr;
@@ -45,36 +25,18 @@ std::string_view stringOf(const Json::Value& value) {
   return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
-constexpr unsigned char kModifiedNulLead = 0xC0;
-constexpr unsigned char kModifiedNulTrail = 0x80;
-
 // For each byte: the bytes it adds once escaped (the pair C0 80 is counted
 // apart).
 constexpr std::array<unsigned char, 256> makeExtraTable() {
   std::array<unsigned char, 256> table{};
   for (int c = 0; c < 256; ++c) {
-    const char escape = kEscape[c];
+    const char escape = json::kEscape[c];
     table[c] = escape == 0 || escape == 'c' ? 0 : escape == 'u' ? 5 : 1;
   }
   return table;
 }
 
 constexpr std::array<unsigned char, 256> kExtra = makeExtraTable();
-
-// The length of `text` once quoted and escaped.
-std::size_t quotedSize(std::string_view text) {
-  std::size_t size = text.size() + 2;
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char* end = p + text.size();
-  for (; p < end; ++p) {
-    size += kExtra[*p];
-    if (*p == kModifiedNulLead && p + 1 < end && p[1] == kModifiedNulTrail) {
-      size += 4;  // two bytes become six
-      ++p;
-    }
-  }
-  return size;
-}
 
 // The members of an object in ascending unsigned byte order of their keys.
 std::vector<std::pair<std::string_view, const Json::Value*>> sortedMembers(
@@ -101,7 +63,7 @@ std::vector<std::pair<std::string_view, const Json::Value*>> sortedMembers(
 std::size_t sizeHint(const Json::Value& value) {
   switch (value.type()) {
     case Json::stringValue:
-      return quotedSize(stringOf(value));
+      return json::quotedSize(stringOf(value));
     case Json::arrayValue:
     case Json::objectValue: {
       std::size_t size = 2 + value.size();
@@ -109,7 +71,7 @@ std::size_t sizeHint(const Json::Value& value) {
         if (value.isObject()) {
           const char* end = nullptr;
           const char* begin = it.memberName(&end);
-          size += quotedSize(std::string_view(begin, static_cast<std::size_t>(end - begin)));
+          size += json::quotedSize(std::string_view(begin, static_cast<std::size_t>(end - begin)));
         }
         size += sizeHint(*it);
       }
@@ -120,61 +82,47 @@ std::size_t sizeHint(const Json::Value& value) {
   }
 }
 
+// Writes the pieces of a JSON text at `at`, which has room for them.
+struct ByteWriter {
+  char* at;
+  void bytes(std::string_view run) { at = copyBytes(at, run.data(), run.size()); }
+  void ascii(char c) { *at++ = c; }
+};
+
 }  // namespace
 
-namespace {
-
-// Writes `text` quoted and escaped at `p`, which has room for
-// quotedSize(text) bytes; returns the end of what it wrote.
-char* writeQuoted(char* p, std::string_view text) {
-  *p++ = '"';
-  const char* next = text.data();
-  const char* end = next + text.size();
-  while (next < end) {
-    // A run of bytes copied raw, then one byte that is escaped.
-    const char* run = next;
-    while (next < end && kEscape[static_cast<unsigned char>(*next)] == 0) ++next;
-    p = copyBytes(p, run, static_cast<std::size_t>(next - run));
-    if (next == end) break;
-    unsigned char byte = static_cast<unsigned char>(*next++);
-    char escape = kEscape[byte];
-    if (escape == 'c') {
-      if (next == end || static_cast<unsigned char>(*next) != kModifiedNulTrail) {
-        *p++ = static_cast<char>(byte);  // a lone C0 stays raw
-        continue;
-      }
-      ++next;
-      byte = 0;
-      escape = 'u';
-    }
-    *p++ = '\\';
-    if (escape == 'u') {
-      *p++ = 'u';
-      *p++ = '0';
-      *p++ = '0';
-      *p++ = kHexDigits[byte >> 4];
-      *p++ = kHexDigits[byte & 0xF];
-    } else {
-      *p++ = escape;
+std::size_t json::quotedSize(std::string_view text) {
+  std::size_t size = text.size() + 2;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  for (; p < end; ++p) {
+    size += kExtra[*p];
+    if (*p == kModifiedNulLead && p + 1 < end && p[1] == kModifiedNulTrail) {
+      size += 4;  // two bytes become six
+      ++p;
     }
   }
-  *p++ = '"';
-  return p;
+  return size;
 }
 
-char* writeRaw(char* p, std::string_view text) {
-  if (!text.empty()) std::memcpy(p, text.data(), text.size());
-  return p + text.size();
+std::size_t json::documentSize(const TransformDocument& document) {
+  // Sizes are std::size_t, 64 bits wide: no text is ever cut.
+  static_assert(sizeof(std::size_t) >= sizeof(std::uint64_t), "64-bit sizes");
+  std::size_t size = kReq.size() + kRet.size() + kHtml.size() + kEnd.size();
+  for (const auto& member : document.echo) {
+    size += quotedSize(member.first) + 1 + quotedSize(member.second) + 1;  // ':' and ','
+  }
+  if (!document.echo.empty()) --size;  // no ',' after the last member
+  return size + quotedSize(document.gridFrame) + quotedSize(document.html);
 }
-
-}  // namespace
 
 void appendJsonString(std::string& out, std::string_view text) {
   // Sized first, then written through a pointer: a large HTML text costs two
   // tight passes and no reallocation.
   const std::size_t start = out.size();
-  out.resize(start + quotedSize(text));
-  writeQuoted(&out[start], text);
+  out.resize(start + json::quotedSize(text));
+  ByteWriter writer{&out[start]};
+  json::writeQuoted(writer, text);
 }
 
 void appendJson(std::string& out, const Json::Value& value) {
@@ -223,46 +171,16 @@ void appendJson(std::string& out, const Json::Value& value) {
 }
 
 std::string jsonText(const TransformDocument& document) {
-  std::vector<const std::pair<std::string, std::string>*> echo;
-  echo.reserve(document.echo.size());
-  for (const auto& member : document.echo) echo.push_back(&member);
-  std::sort(echo.begin(), echo.end(), [](const auto* a, const auto* b) {
-    return std::string_view(a->first) < std::string_view(b->first);  // unsigned bytes
-  });
-
   // {"req":{...},"ret":{"GridFrame":...,"Html":...}} LF, sized first and
-  // then written once through a pointer. Sizes are std::size_t, 64 bits
-  // wide: no text is ever cut.
-  static_assert(sizeof(std::size_t) >= sizeof(std::uint64_t), "64-bit sizes");
-  constexpr std::string_view kReq = "{\"req\":{";
-  constexpr std::string_view kRet = "},\"ret\":{\"GridFrame\":";
-  constexpr std::string_view kHtml = ",\"Html\":";
-  constexpr std::string_view kEnd = "}}\n";
-  std::size_t size = kReq.size() + kRet.size() + kHtml.size() + kEnd.size();
-  for (const auto* member : echo) {
-    size += quotedSize(member->first) + 1 + quotedSize(member->second) + 1;  // ':' and ','
-  }
-  if (!echo.empty()) --size;  // no ',' after the last member
-  size += quotedSize(document.gridFrame) + quotedSize(document.html);
+  // then written once through a pointer.
+  const std::size_t size = json::documentSize(document);
   chargeMemory(size);
-
   std::string out;
   out.reserve(size);
   prefaultPages(out.data(), out.capacity());
   out.resize(size);
-  char* p = out.data();
-  p = writeRaw(p, kReq);
-  for (std::size_t i = 0; i < echo.size(); ++i) {
-    if (i != 0) *p++ = ',';
-    p = writeQuoted(p, echo[i]->first);
-    *p++ = ':';
-    p = writeQuoted(p, echo[i]->second);
-  }
-  p = writeRaw(p, kRet);
-  p = writeQuoted(p, document.gridFrame);
-  p = writeRaw(p, kHtml);
-  p = writeQuoted(p, document.html);
-  writeRaw(p, kEnd);
+  ByteWriter writer{out.data()};
+  json::writeDocument(writer, document);
   return out;
 }
 
