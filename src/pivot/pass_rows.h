@@ -40,11 +40,18 @@ constexpr uint64_t kExactMicros = uint64_t{1} << 50;
 // number that readNumber reads.
 class MeasureValues {
  public:
-  MeasureValues(const RowTable& table, std::size_t column) : table_(&table), column_(column) {}
+  MeasureValues(const RowTable& table, std::size_t column)
+      : table_(&table), column_(column), everyText_(table.column(column).storesEveryText()) {}
 
   // Sets `n` to the millionths of text `id` and returns true, or false when
   // the text is not a whole number of millionths within kExactMicros.
   bool micros(uint32_t id, int64_t& n) {
+    if (everyText_) {
+      // A column that stores every text apart gives each row its own
+      // text: a cache of what was read would hardly be read again.
+      n = readMicros(id);
+      return n != kInexact;
+    }
     if (id >= micros_.size()) micros_.resize(table_->column(column_).size(), kUnknown);
     int64_t& known = micros_[id];
     if (known == kUnknown) known = readMicros(id);
@@ -82,6 +89,7 @@ class MeasureValues {
 
   const RowTable* table_;
   std::size_t column_;
+  bool everyText_;
   std::vector<int64_t> micros_;
   std::vector<double> values_;
   std::string scratch_;

@@ -30,8 +30,17 @@ void prefaultPages(void* begin, std::size_t bytes) {
   const uintptr_t page = static_cast<uintptr_t>(pageSize);
   const uintptr_t first = (reinterpret_cast<uintptr_t>(begin) + page - 1) / page * page;
   const uintptr_t end = (reinterpret_cast<uintptr_t>(begin) + bytes) / page * page;
+  if (end <= first) return;
+#ifdef MADV_HUGEPAGE
+  // Huge pages for the whole 2 MiB extents inside: faulting in a span in
+  // huge pages costs a fraction of faulting it in 4 KiB pages.
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const uintptr_t hugeFirst = (first + kHugePage - 1) / kHugePage * kHugePage;
+  const uintptr_t hugeEnd = end / kHugePage * kHugePage;
+  if (hugeEnd > hugeFirst) madvise(reinterpret_cast<void*>(hugeFirst), hugeEnd - hugeFirst, MADV_HUGEPAGE);
+#endif
   // Populating never changes the contents of pages already present.
-  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+  madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
 #else
   (void)begin;
   (void)bytes;

@@ -24,8 +24,9 @@ void unmapPrefaulted(void* block, std::size_t bytes);
 
 // Faults in the whole pages within [begin, begin + bytes) of memory that the
 // caller owns and is about to write (the reserved tail of a large output
-// text, say), leaving their contents as they are. Only spans of
-// kPrefaultBytes or more are worth the call; a hint that may do nothing.
+// text, say), leaving their contents as they are, in huge pages where the
+// system offers them. Only spans of kPrefaultBytes or more are worth the
+// call; a hint that may do nothing.
 void prefaultPages(void* begin, std::size_t bytes);
 
 // A standard allocator over mapPrefaulted for blocks of kPrefaultBytes and

@@ -484,6 +484,8 @@ void writeScannedBody(std::string& out, ChargedBytes& charge, const BodyPlan& pl
   }
   const std::size_t begin = out.size();
   chargeText(charge, out, begin + size);
+  out.reserve(begin + size);
+  prefaultPages(out.data() + begin, out.capacity() - begin);
   out.resize(begin + size);
   char* at = out.data() + begin;
   at = put(at, kFirstRowOpen);
