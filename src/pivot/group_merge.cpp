@@ -53,20 +53,34 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
     return true;
   };
   // Slots are fetched this many groups ahead, and half as many ahead the
-  // key of the slot's likely match, which is read from then on.
+  // key of the slot's likely match, which is read from then on. Each hash
+  // is made once, when its slot is fetched, and waits in a ring.
   constexpr std::size_t kAhead = 16;
+  struct Ahead {
+    uint64_t hash;
+    bool kept;  // false: the group drops out
+  };
+  Ahead ring[kAhead];
+  for (std::size_t g = 0; g < kAhead && g < level.size(); ++g) {
+    ring[g].kept = keyHash(g, ring[g].hash);
+  }
   uint32_t previous = kNoGroup;
   uint64_t previousHash = 0;
   for (std::size_t g = 0; g < level.size(); ++g) {
-    uint64_t ahead = 0;
-    if (g + kAhead < level.size() && keyHash(g + kAhead, ahead)) table.prefetch(ahead);
-    if (g + kAhead / 2 < level.size() && keyHash(g + kAhead / 2, ahead)) {
-      const uint32_t likely = table.firstCandidate(ahead);
+    const Ahead current = ring[g % kAhead];
+    Ahead& far = ring[g % kAhead];
+    if (g + kAhead < level.size()) {
+      far.kept = keyHash(g + kAhead, far.hash);
+      if (far.kept) table.prefetch(far.hash);
+    }
+    const Ahead& near = ring[(g + kAhead / 2) % kAhead];
+    if (g + kAhead / 2 < level.size() && near.kept) {
+      const uint32_t likely = table.firstCandidate(near.hash);
       if (likely != GroupTable::kEmpty) __builtin_prefetch(groupKeys.data() + likely * width);
     }
     const uint32_t first = level.first(g);
-    uint64_t h = 0;
-    if (!keyHash(g, h)) continue;
+    if (!current.kept) continue;
+    const uint64_t h = current.hash;
     // Sorted input brings the members of a group together: try the key
     // group of the previous member before the table.
     readKey(first);
