@@ -30,12 +30,14 @@ class CutIds {
   // member paths and cells. pathHash hashes it; samePath compares two.
   uint64_t pathHash(const uint32_t* ids, const std::vector<std::size_t>& positions,
                     std::size_t end) const {
-    uint64_t h = mixBits(end + 1);
+    // A multiply-add per position and one finaliser: paths are a few
+    // small numbers, and every row is hashed.
+    uint64_t h = end + 1;
     for (std::size_t j : positions) {
       if (j >= end) break;
-      h = mixBits(h + of(j, ids[j]));
+      h = (h + of(j, ids[j])) * 0x9e3779b97f4a7c15ULL;
     }
-    return h;
+    return mixBits(h);
   }
   bool samePath(const uint32_t* a, const uint32_t* b, const std::vector<std::size_t>& positions,
                 std::size_t end) const {
