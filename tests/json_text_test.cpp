@@ -61,6 +61,21 @@ TEST(JsonStringTest, EveryControlByte) {
   }
 }
 
+// Long texts are scanned eight bytes at a time: every byte at every place
+// of a word, and next to its neighbours, is escaped as it is alone.
+TEST(JsonStringTest, EveryByteAtEveryPlaceOfALongText) {
+  for (int c = 0; c < 0x100; ++c) {
+    const std::string byte(1, static_cast<char>(c));
+    const std::string alone = quoted(byte);
+    const std::string inner = alone.substr(1, alone.size() - 2);
+    for (std::size_t at = 0; at < 17; ++at) {
+      const std::string text = std::string(at, 'a') + byte + std::string(20 - at, 'z');
+      EXPECT_EQ(quoted(text), "\"" + std::string(at, 'a') + inner + std::string(20 - at, 'z') + "\"")
+          << "byte " << c << " at " << at;
+    }
+  }
+}
+
 TEST(JsonTextTest, ObjectsAreCompactAndSortedByUnsignedBytes) {
   struct Case {
     Json::Value value;

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +48,30 @@ inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 inline constexpr unsigned char kModifiedNulLead = 0xC0;
 inline constexpr unsigned char kModifiedNulTrail = 0x80;
 
+// True when one of the eight bytes of `word` is escaped or is C0: a byte
+// below 0x20, '"', '\\' or C0, found a word at a time (the texts are long
+// and their escapes tens of bytes apart).
+inline bool holdsEscape(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighs = 0x8080808080808080ULL;
+  auto zeroByte = [](uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+  const uint64_t below20 = (word - kOnes * 0x20) & ~word & kHighs;
+  return (below20 | zeroByte(word ^ (kOnes * '"')) | zeroByte(word ^ (kOnes * '\\')) |
+          zeroByte(word ^ (kOnes * 0xC0))) != 0;
+}
+
+// The first byte at or after `next` (before `end`) that is escaped or C0.
+inline const char* nextEscape(const char* next, const char* end) {
+  while (end - next >= 8) {
+    uint64_t word;
+    std::memcpy(&word, next, sizeof word);
+    if (holdsEscape(word)) break;
+    next += 8;
+  }
+  while (next < end && kEscape[static_cast<unsigned char>(*next)] == 0) ++next;
+  return next;
+}
+
 // The length of `text` once quoted and escaped.
 std::size_t quotedSize(std::string_view text);
 
@@ -58,7 +84,7 @@ void writeQuoted(Out& out, std::string_view text) {
   while (next < end) {
     // A run of bytes copied raw, then one byte that is escaped.
     const char* run = next;
-    while (next < end && kEscape[static_cast<unsigned char>(*next)] == 0) ++next;
+    next = nextEscape(next, end);
     if (next != run) out.bytes(std::string_view(run, static_cast<std::size_t>(next - run)));
     if (next == end) break;
     unsigned char byte = static_cast<unsigned char>(*next++);

@@ -93,13 +93,14 @@ struct ByteWriter {
 
 std::size_t json::quotedSize(std::string_view text) {
   std::size_t size = text.size() + 2;
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char* end = p + text.size();
-  for (; p < end; ++p) {
-    size += kExtra[*p];
-    if (*p == kModifiedNulLead && p + 1 < end && p[1] == kModifiedNulTrail) {
+  const char* next = text.data();
+  const char* end = next + text.size();
+  while ((next = nextEscape(next, end)) < end) {
+    const auto byte = static_cast<unsigned char>(*next++);
+    size += kExtra[byte];
+    if (byte == kModifiedNulLead && next < end && static_cast<unsigned char>(*next) == kModifiedNulTrail) {
       size += 4;  // two bytes become six
-      ++p;
+      ++next;
     }
   }
   return size;
