@@ -111,19 +111,33 @@ class TransformTest {
 
   // Member names are cut to 49 bytes, which can split a character: the
   // result is still well-formed text, with U+FFFD for each broken piece.
+  static final String[] CUT_CELLS = {
+      "一二三四五六七八九十一二三四五六" + "\uFFFD</td><td> 5</td>", // 48 bytes + 1 of 3
+      "😀".repeat(8) + "\uFFFD</td><td> 6</td>", // 8 pairs + 1 byte of a surrogate
+      "xxxx" + "😀".repeat(7) + "\uFFFD</td><td> 7</td>", // ends on a lone high surrogate
+  };
+
   @ParameterizedTest
   @ValueSource(strings = {TestDatabases.H2, TestDatabases.SQLITE})
   void namesCutInsideACharacterComeBackWellFormed(String url) throws SQLException {
     String result = TestDatabases.transform(
         url, select("longnames", "Region", "|", "Year", "Sales"), "Measures=Sales");
     assertWellFormed(result);
-    String[] cells = {
-        "一二三四五六七八九十一二三四五六" + "\uFFFD</td><td> 5</td>", // 48 bytes + 1 of 3
-        "😀".repeat(8) + "\uFFFD</td><td> 6</td>", // 8 pairs + 1 byte of a surrogate
-        "xxxx" + "😀".repeat(7) + "\uFFFD</td><td> 7</td>", // ends on a lone high surrogate
-    };
-    for (String cell : cells) {
+    for (String cell : CUT_CELLS) {
       assertTrue(result.contains("class=\\\"rowhdr\\\">" + cell), cell + " in " + result);
+    }
+  }
+
+  // Likewise in a result of megabytes, which is written as UTF-16 natively.
+  @org.junit.jupiter.api.Test
+  void namesCutInsideACharacterComeBackWellFormedInALargeResult() throws SQLException {
+    String query = "SELECT \"Region\", \"|\", \"Year\", \"Sales\" FROM longnames UNION ALL "
+        + "SELECT CAST(X AS VARCHAR), '|', '2019', '1' FROM SYSTEM_RANGE(1, 40000)";
+    String result = TestDatabases.transform(TestDatabases.H2, query, "Measures=Sales");
+    assertTrue(result.length() > 1 << 21, "length " + result.length());
+    assertWellFormed(result);
+    for (String cell : CUT_CELLS) {
+      assertTrue(result.contains("class=\\\"rowhdr\\\">" + cell), cell);
     }
   }
 
