@@ -124,7 +124,9 @@ class CellTable : private RowTableObserver {
 
   std::size_t size() const;
   bool empty() const { return size() == 0; }
-  // The value stored under the key text `key`, if any.
+  // The value stored under the key text `key`, if any. The first lookup in
+  // a dense table enters its keys into the hash table: even const use of a
+  // table stays with one thread at a time.
   std::optional<std::string_view> find(std::string_view key) const;
   bool contains(std::string_view key) const { return find(key).has_value(); }
   // The value stored under `key`; throws std::out_of_range when absent.
