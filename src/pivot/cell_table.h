@@ -15,7 +15,9 @@
 // equal when their texts are: rows of one measure with the same cut text
 // numbers are equal at once; any other candidate with an equal hash is
 // compared as text, so different parts that join to the same text ("a.b"
-// and "c" against "a" and "b.c") are still one key.
+// and "c" against "a" and "b.c") are still one key. When the caller can
+// number every row's paths so that the numbers tell keys apart as their
+// texts do (useDenseKeys), keys are found by position in a grid instead.
 //
 // When the request aggregates, a cell holds instead the aggregate of every
 // row that falls on it: of its data rows, or, once a total row falls on it,
