@@ -82,6 +82,7 @@ void CellTable::dropCurrent() {
   slotMeasure_.clear();
   denseRowPaths_ = denseColumnPaths_ = 0;
   denseRowParts_ = 0;
+  denseSplit_ = DenseSplit();
   aggregation_ = nullptr;
   aggregates_.release();
   std::string().swap(aggregateTexts_);
@@ -269,6 +270,7 @@ bool CellTable::useDenseKeys(std::size_t rowPaths, std::size_t columnPaths, std:
   denseRowPaths_ = static_cast<uint32_t>(rowPaths);
   denseColumnPaths_ = static_cast<uint32_t>(columnPaths);
   denseRowParts_ = rowParts;
+  denseSplit_ = DenseSplit(static_cast<uint32_t>(denseColumnKeys()));
   hashed_ = false;
   return true;
 }

@@ -107,16 +107,15 @@ class CellTable : private RowTableObserver {
   // have parts alike up to the row parts, and of one column key after them.
   template <typename Fn>
   void forEachDense(Fn&& fn) const {
-    const DenseSplit split(static_cast<uint32_t>(denseColumnKeys()));
     for (std::size_t c = 0; c < cells_.size(); ++c) {
       uint32_t rowPath, columnKey;
-      split(cellSlots_[c], rowPath, columnKey);
+      denseKeyOf(c, rowPath, columnKey);
       fn(rowPath, columnKey, c, valueOf(cells_[c]));
     }
   }
   // The row path and column key of current cell `cell` of a dense table.
   void denseKeyOf(std::size_t cell, uint32_t& rowPath, uint32_t& columnKey) const {
-    DenseSplit(static_cast<uint32_t>(denseColumnKeys()))(cellSlots_[cell], rowPath, columnKey);
+    denseSplit_(cellSlots_[cell], rowPath, columnKey);
   }
   // Brings the slots of a row path and column path into the cache (a hint).
   void prefetchDense(uint32_t rowPath, uint32_t columnPath) const {
@@ -203,6 +202,7 @@ class CellTable : private RowTableObserver {
   // 2^64 / columnKeys, shifted down by 64: exact for more than one column
   // key, and far cheaper than a division per cell.
   struct DenseSplit {
+    DenseSplit() = default;
     explicit DenseSplit(uint32_t keys) : columnKeys(keys), inverse(keys > 1 ? UINT64_MAX / keys + 1 : 0) {}
     void operator()(uint32_t slot, uint32_t& rowPath, uint32_t& columnKey) const {
       rowPath = columnKeys > 1
@@ -210,8 +210,8 @@ class CellTable : private RowTableObserver {
                     : slot;
       columnKey = slot - rowPath * columnKeys;
     }
-    uint32_t columnKeys;
-    uint64_t inverse;
+    uint32_t columnKeys = 1;
+    uint64_t inverse = 0;
   };
 
   void rowsReplaced() override;
@@ -270,6 +270,7 @@ class CellTable : private RowTableObserver {
   uint32_t denseRowPaths_ = 0;
   uint32_t denseColumnPaths_ = 0;
   std::size_t denseRowParts_ = 0;
+  DenseSplit denseSplit_;  // by denseColumnKeys(), made once per table
   std::string scratch_;
   CellMap earlier_;  // the cells of earlier builds, as texts
   // Aggregating: per cell its state, and whether total rows made it; then

@@ -212,33 +212,34 @@ void CrossTab::fillRowTreeAndCells() {
       if (!isFullRow(rows_[r], header)) continue;
       for (const std::size_t m : stored) cells_.assign(r, m);
     }
-  } else if (useDenseCells(rowTop != nullptr, static_cast<std::size_t>(sep), isMeasure, stored.size())) {
-    // Likewise, each key found by its row's two path numbers; the slots of
-    // a group some groups ahead are fetched meanwhile.
+  } else {
+    // A group's first row makes its cells (in the order of first rows), its
+    // last row gives them their values; the rows between change nothing.
+    // With dense cells, each key is found by its group's two path numbers,
+    // and the slots of a group some groups ahead are fetched meanwhile.
+    const bool dense = useDenseCells(rowTop != nullptr, static_cast<std::size_t>(sep), isMeasure,
+                                     stored.size());
     constexpr std::size_t kAhead = 8;
     const std::size_t groups = rowPaths_.ofGroup.size();
     std::size_t g = 0;
     groups_.forEach([&](std::size_t first, std::size_t last) {
-      const std::size_t ahead = g + kAhead;
-      if (ahead < groups && rowPaths_.ofGroup[ahead] != GroupPaths::kNoPath &&
-          columnPaths_.ofGroup[ahead] != GroupPaths::kNoPath) {
-        cells_.prefetchDense(rowPaths_.ofGroup[ahead], columnPaths_.ofGroup[ahead]);
+      const std::size_t group = g++;
+      if (dense && group + kAhead < groups && rowPaths_.ofGroup[group + kAhead] != GroupPaths::kNoPath &&
+          columnPaths_.ofGroup[group + kAhead] != GroupPaths::kNoPath) {
+        cells_.prefetchDense(rowPaths_.ofGroup[group + kAhead], columnPaths_.ofGroup[group + kAhead]);
       }
-      const uint32_t rowPath = rowPaths_.ofGroup[g];
-      const uint32_t columnPath = columnPaths_.ofGroup[g++];
       if (!isFullRow(rows_[first], header)) return;
-      for (const std::size_t m : stored) cells_.assignDense(first, m, rowPath, columnPath);
-      if (last == first) return;
-      for (const std::size_t m : stored) cells_.assignDense(last, m, rowPath, columnPath);
-    });
-  } else {
-    // A group's first row makes its cells (in the order of first rows), its
-    // last row gives them their values; the rows between change nothing.
-    groups_.forEach([&](std::size_t first, std::size_t last) {
-      if (!isFullRow(rows_[first], header)) return;
-      for (const std::size_t m : stored) cells_.assign(first, m);
-      if (last == first) return;
-      for (const std::size_t m : stored) cells_.assign(last, m);
+      auto enter = [&](std::size_t row) {
+        for (const std::size_t m : stored) {
+          if (dense) {
+            cells_.assignDense(row, m, rowPaths_.ofGroup[group], columnPaths_.ofGroup[group]);
+          } else {
+            cells_.assign(row, m);
+          }
+        }
+      };
+      enter(first);
+      if (last != first) enter(last);
     });
   }
   cells_.finishAggregates();
