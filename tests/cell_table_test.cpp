@@ -60,6 +60,18 @@ TEST(CellTableTest, DenseKeysHoldWhatHashedKeysHold) {
     diagonal.rows.push_back({"r" + std::to_string(i), "|", "c" + std::to_string(i), std::to_string(i)});
   }
   cases.push_back(diagonal);
+  // One column path and one measure: a slot is its row path. Then a grid of
+  // 37 row paths and 23 x 2 column keys, whose slots are split by an inverse
+  // that is no power of two.
+  Case single{"one column key", {{"R", "|", "C", "V"}}, "V", true};
+  Case wide{"a wide grid", {{"R", "|", "C", "V", "W"}}, "V,W", true};
+  for (int i = 0; i < 37 * 23; ++i) {
+    single.rows.push_back({"r" + std::to_string(i % 37), "|", "c", std::to_string(i)});
+    wide.rows.push_back({"r" + std::to_string(i % 37), "|", "c" + std::to_string(i % 23),
+                         std::to_string(i), std::to_string(-i)});
+  }
+  cases.push_back(single);
+  cases.push_back(wide);
   for (const Case& c : cases) {
     RowTable rows{c.rows[0]};
     for (std::size_t r = 1; r < c.rows.size(); ++r) rows.push_back(c.rows[r]);

@@ -289,7 +289,13 @@ TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
     Row header = {"A", "B", "|", "C", "V", "D"};
     if (round % 5 == 0) header[1] = T;  // relabelled rows may copy the header
     if (round % 3 == 0) header[4] = T;
-    RowTable input = {header};
+    RowTable input;
+    // Half the rounds store the measure texts apart, as the readers do.
+    if (round % 2 == 1) {
+      input.setValueColumns(round % 4 >= 2 ? std::vector<std::string>{"V", "D"}
+                                           : std::vector<std::string>{"V"});
+    }
+    input.push_back(header);
     const int count = 1 + static_cast<int>(random() % (texts == mixedTexts ? 80 : 30));
     for (int r = 0; r < count; ++r) {
       Row row;
