@@ -21,17 +21,7 @@ namespace tabulon {
 inline std::size_t writeJsonUtf16(const TransformDocument& document, char16_t* out) {
   struct Utf16Writer {
     char16_t* at;
-    // Runs between escapes are short: their ASCII start is widened here,
-    // and only the rest goes to the decoder.
-    void bytes(std::string_view run) {
-      const auto* p = reinterpret_cast<const unsigned char*>(run.data());
-      const unsigned char* end = p + run.size();
-      while (p < end && *p < 0x80) *at++ = *p++;
-      if (p < end) {
-        const char* rest = reinterpret_cast<const char*>(p);
-        at += utf8::decodeToUtf16(std::string_view(rest, static_cast<std::size_t>(end - p)), at);
-      }
-    }
+    void bytes(std::string_view run) { at += utf8::decodeToUtf16(run, at); }
     void ascii(char c) { *at++ = static_cast<unsigned char>(c); }
   } writer{out};
   json::writeDocument(writer, document);
