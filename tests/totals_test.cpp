@@ -299,7 +299,9 @@ TEST(TotalsTest, MatchesQuadraticReferenceOnRandomTables) {
     const int count = 1 + static_cast<int>(random() % (texts == mixedTexts ? 80 : 30));
     for (int r = 0; r < count; ++r) {
       Row row;
-      const std::size_t length = 5 + random() % 3;
+      // Rows longer than the header make keys that no key grid holds: half
+      // the rounds have none.
+      const std::size_t length = 5 + random() % (round % 8 < 4 ? 3 : 2);
       for (std::size_t j = 0; j < length; ++j) row.push_back(texts[random() % 10]);
       if (r % 7 == 3) row = input[0];
       if (r % 7 == 5) row = input[0], row[1] = texts[random() % 10];

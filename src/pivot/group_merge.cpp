@@ -1,14 +1,66 @@
 #include "pivot/group_merge.h"
 
+#include "pivot/dense_key_grid.h"
+
 namespace tabulon {
 namespace totals {
+
+namespace {
+
+// mergeGroups by the place of each compared key in a DenseKeyGrid, when the
+// ranges of the compared numbers make a grid small enough for the groups
+// of `level`; false (and `key` untouched) otherwise. The key groups come
+// out as the hash table makes them: numbered in the order of their first
+// members, each hash the sum of its compared key terms.
+bool mergeInGrid(const PassRows& rows, const Level& level, std::size_t column,
+                 const std::vector<std::size_t>& compared, KeyGroups& key) {
+  if (level.size() == 0) return false;
+  std::vector<uint32_t> low;
+  std::vector<uint64_t> range;
+  for (std::size_t p : compared) {
+    low.push_back(rows.keyLow[p]);
+    range.push_back(uint64_t{rows.keyHigh[p]} - rows.keyLow[p] + 1);
+  }
+  DenseKeyGrid grid;
+  if (!grid.reset(low, range, 2 * level.size() + 4096)) return false;
+  const std::size_t position = column == kNoColumn ? 0 : rows.positionOf(column);
+  const std::size_t width = compared.size();
+  const RowTable& store = rows.table;
+  // The key columns are all within the header's width here (a row without
+  // the cell would hold kAbsent, whose range makes no grid).
+  std::vector<std::size_t> columns(width);
+  for (std::size_t q = 0; q < width; ++q) columns[q] = rows.keyColumns[compared[q]];
+  auto placeOf = [&](std::size_t g) {
+    const uint32_t* ids = store.rowIds(rows.dataRows[level.first(g)]);
+    return grid.place([&](std::size_t q) { return ids[columns[q]]; });
+  };
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t g = 0; g < level.size(); ++g) {
+    if (g + kAhead < level.size()) grid.prefetch(placeOf(g + kAhead));
+    const uint32_t first = level.first(g);
+    if (column != kNoColumn && rows.keyAt(first, position) == rows.totalIds[position]) continue;
+    uint32_t& slot = grid[placeOf(g)];
+    if (slot == DenseKeyGrid::kNone) {
+      slot = static_cast<uint32_t>(key.keyRow.size());
+      const uint32_t* ids = store.rowIds(rows.dataRows[first]);
+      uint64_t h = 0;
+      for (std::size_t q = 0; q < width; ++q) h += PassRows::keyTerm(compared[q], ids[columns[q]]);
+      key.keyRow.push_back(first);
+      key.hash.push_back(h);
+    }
+    key.parent[g] = slot;
+  }
+  return true;
+}
+
+}  // namespace
 
 // Merges the groups of `level` whose keys agree once `column` (kNoColumn
 // for none) holds the label too. `labelled` flags the columns that hold it,
 // `column` included. A group that already holds "合计" in `column` is a
 // total that came with the input: it drops out.
 KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t column,
-                      const std::vector<char>& labelled) {
+                      const std::vector<char>& labelled, KeyLookup lookup) {
   // The key positions still compared: the key columns without the label.
   std::vector<std::size_t> compared;
   for (std::size_t p = 0; p < rows.keyColumns.size(); ++p) {
@@ -41,11 +93,13 @@ KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t colu
 
   KeyGroups key;
   key.parent.assign(level.size(), kNoGroup);
+  if (lookup == KeyLookup::kGridWhenSmall && mergeInGrid(rows, level, column, compared, key)) return key;
   GroupTable table;
+  const std::vector<uint64_t>& hashes = level.single ? rows.rowHashes() : level.hash;
   // The hash of group g's key with the label in `column`; false when the
   // group drops out.
   auto keyHash = [&](std::size_t g, uint64_t& h) {
-    h = level.hash[g];
+    h = hashes[g];
     if (column == kNoColumn) return true;
     const uint32_t id = rows.keyAt(level.first(g), position);
     if (id == rows.totalIds[position]) return false;

@@ -28,12 +28,17 @@ struct KeyGroups {
 
 constexpr std::size_t kNoColumn = std::numeric_limits<std::size_t>::max();
 
+// Whether the groups may be found by their place in a key grid, when the
+// numbers' ranges make a small one, or only by hash (which gives the same
+// key groups; tests compare the two).
+enum class KeyLookup { kGridWhenSmall, kHashOnly };
+
 // Merges the groups of `level` whose keys agree once `column` (kNoColumn
 // for none) holds the label too. `labelled` flags the columns that hold it,
 // `column` included. A group that already holds "合计" in `column` is a
 // total that came with the input: it drops out.
 KeyGroups mergeGroups(const PassRows& rows, const Level& level, std::size_t column,
-                      const std::vector<char>& labelled);
+                      const std::vector<char>& labelled, KeyLookup lookup = KeyLookup::kGridWhenSmall);
 
 }  // namespace totals
 }  // namespace tabulon

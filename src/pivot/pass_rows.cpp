@@ -38,7 +38,8 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
   // of a step or two.
   charge.hold((last - first) * (40 + 8 * keys + 64 * measures));
   dataRows.reserve(last - first);
-  rowsLevel.hash.reserve(last - first);
+  keyLow.assign(keys, UINT32_MAX);
+  keyHigh.assign(keys, 0);
   std::vector<int64_t>& micros = rowsLevel.micros;
   micros.reserve((last - first) * measures);
   for (std::size_t r = first; r < last; ++r) {
@@ -47,12 +48,12 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
     dataRows.push_back(static_cast<uint32_t>(r));
     const std::size_t length = rows.rowLength(r);
     const uint32_t* ids = rows.rowIds(r);
-    uint64_t h = 0;
     for (std::size_t p = 0; p < keys; ++p) {
       const std::size_t j = keyColumns[p];
-      h += keyTerm(p, j < length ? ids[j] : kAbsent);
+      const uint32_t id = j < length ? ids[j] : kAbsent;
+      keyLow[p] = std::min(keyLow[p], id);
+      keyHigh[p] = std::max(keyHigh[p], id);
     }
-    rowsLevel.hash.push_back(h);
     for (std::size_t m = 0; wholeTexts && aggregation == nullptr && m < measures; ++m) {
       int64_t n = 0;
       if (!measureValues[m].micros(ids[measureColumns[m]], n)) {
@@ -75,8 +76,18 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
     for (MeasureValues& values : measureValues) values.release();
   }
   rowsLevel.single = true;
+  rowsLevel.singleCount = dataRows.size();
   totalIds.resize(keys);
   for (std::size_t p = 0; p < keys; ++p) totalIds[p] = rows.find(keyColumns[p], kTotalLabel);
+}
+
+const std::vector<uint64_t>& PassRows::rowHashes() const {
+  if (!rowHashesMade_) {
+    rowHashes_.resize(dataRows.size());
+    for (std::size_t i = 0; i < dataRows.size(); ++i) rowHashes_[i] = rowHash(i);
+    rowHashesMade_ = true;
+  }
+  return rowHashes_;
 }
 
 }  // namespace totals

@@ -99,13 +99,15 @@ class MeasureValues {
 // The data rows themselves, as groups of one row each, hold no list of
 // first rows and row counts (`single`).
 struct Level {
-  std::size_t size() const { return hash.size(); }
+  std::size_t size() const { return single ? singleCount : hash.size(); }
   uint32_t first(std::size_t g) const { return single ? static_cast<uint32_t>(g) : firstRow[g]; }
   uint32_t count(std::size_t g) const { return single ? 1 : rowCount[g]; }
 
   bool single = false;
+  std::size_t singleCount = 0;     // the data rows, when single
   std::vector<uint32_t> firstRow;  // per group: its first data row (PassRows::dataRows)
-  std::vector<uint64_t> hash;      // per group: the hash of its key
+  // Per group: the hash of its key (empty when single: PassRows::rowHashes).
+  std::vector<uint64_t> hash;
   std::vector<uint32_t> rowCount;  // per group: the rows it sums
   // Per group and measure. Exact lists: the sum in millionths. Others: the
   // running total as its text reads back, and the latest unrounded sum.
@@ -142,6 +144,15 @@ struct PassRows {
   static uint64_t keyTerm(std::size_t position, uint32_t id) {
     return mixBits((static_cast<uint64_t>(position) << 32) + id);
   }
+  // The hash of data row `i`'s key: one term per key position.
+  uint64_t rowHash(std::size_t i) const {
+    uint64_t h = 0;
+    for (std::size_t p = 0; p < keyColumns.size(); ++p) h += keyTerm(p, keyAt(i, p));
+    return h;
+  }
+  // rowHash of every data row, made when first asked for: grouping by the
+  // key grid (DenseKeyGrid) needs no hash of a row.
+  const std::vector<uint64_t>& rowHashes() const;
   // The number of data row `i`'s text at key position `p`.
   uint32_t keyAt(std::size_t i, std::size_t p) const {
     const std::size_t j = keyColumns[p];
@@ -188,16 +199,22 @@ struct PassRows {
   // every column past the header's width that some row of the list reaches.
   std::vector<std::size_t> keyColumns;
   std::vector<uint32_t> totalIds;  // per key column: the number of "合计" there
+  // Per key column: the lowest and the highest number the data rows hold
+  // there (a row without the cell holds kAbsent), the ranges of a key grid.
+  std::vector<uint32_t> keyLow;
+  std::vector<uint32_t> keyHigh;
   std::vector<uint32_t> dataRows;  // the rows that take part, ascending
   std::vector<MeasureValues> measureValues;  // per measure
-  // The data rows as groups of one row each, where the steps start: their
-  // key hashes and, when exact, their values in millionths.
+  // The data rows as groups of one row each, where the steps start, with
+  // their values in millionths when exact.
   Level rowsLevel;
   // The data rows grouped by their whole keys, for passes that share this
   // list (made by the first that asks): the groups, and each row's group.
   mutable Level leaves;
   mutable std::vector<uint32_t> leafOfRow;
   mutable bool leavesMade = false;
+  mutable std::vector<uint64_t> rowHashes_;
+  mutable bool rowHashesMade_ = false;
   bool exact = true;
   bool wholeTexts = true;  // every text a whole number of millionths
   // Set when the request aggregates: the total rows then carry the

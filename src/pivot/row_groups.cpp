@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "pivot/dense_key_grid.h"
 #include "pivot/open_table.h"
 
 namespace tabulon {
@@ -27,6 +28,14 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
   if (rows.size() >= OpenTable::kEmpty) throw std::length_error("too many rows");
   const RowRef header = rows[0];
   const std::size_t width = header.size();
+  // Full rows find their group by the place of their cut numbers in a key
+  // grid when the columns' numbers make a small one; shorter rows, and all
+  // rows otherwise, by hash. (Keys of different lengths never meet.)
+  DenseKeyGrid grid;
+  std::vector<uint32_t> low(keyPositions.size(), 0);
+  std::vector<uint64_t> range;
+  for (std::size_t j : keyPositions) range.push_back(rows.column(j).size());
+  const bool gridded = grid.reset(low, range, 2 * rows.size() + 4096);
   OpenTable table;
   std::size_t seen = 0;
   for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -35,11 +44,21 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
     const std::size_t p1 = std::min(row.size(), width);
     const uint32_t* ids = rows.rowIds(r);
     const std::size_t fresh = groups_.size();
-    const uint32_t found = table.findOrAdd(cuts.pathHash(ids, keyPositions, p1), fresh, [&](uint32_t k) {
-      const std::size_t other = groups_[k].first;
-      return std::min(rows.rowLength(other), width) == p1 &&
-             cuts.samePath(ids, rows.rowIds(other), keyPositions, p1);
-    });
+    uint32_t found;
+    if (gridded && p1 == width) {
+      uint32_t& slot = grid[grid.place([&](std::size_t q) {
+        const std::size_t j = keyPositions[q];
+        return cuts.of(j, ids[j]);
+      })];
+      if (slot == DenseKeyGrid::kNone) slot = static_cast<uint32_t>(fresh);
+      found = slot;
+    } else {
+      found = table.findOrAdd(cuts.pathHash(ids, keyPositions, p1), fresh, [&](uint32_t k) {
+        const std::size_t other = groups_[k].first;
+        return std::min(rows.rowLength(other), width) == p1 &&
+               cuts.samePath(ids, rows.rowIds(other), keyPositions, p1);
+      });
+    }
     if (found == fresh) {
       groups_.push_back(Group{static_cast<uint32_t>(r), static_cast<uint32_t>(r)});
     } else {

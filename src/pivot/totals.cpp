@@ -262,8 +262,9 @@ void appendGroupRows(const PassRows& rows, const Level& level, const std::vector
 // (A GROUP BY result, one row per leaf, would only pay for them.)
 bool leavesPay(const PassRows& rows) {
   constexpr std::size_t kSample = 16384;
-  const std::size_t n = std::min(kSample, rows.rowsLevel.hash.size());
-  std::vector<uint64_t> sample(rows.rowsLevel.hash.begin(), rows.rowsLevel.hash.begin() + n);
+  const std::size_t n = std::min(kSample, rows.dataRows.size());
+  std::vector<uint64_t> sample(n);
+  for (std::size_t i = 0; i < n; ++i) sample[i] = rows.rowHash(i);
   std::sort(sample.begin(), sample.end());
   const std::size_t distinct =
       static_cast<std::size_t>(std::unique(sample.begin(), sample.end()) - sample.begin());

@@ -1,0 +1,64 @@
+// DenseKeyGrid: numbers the keys made of a few small numbers (text numbers,
+// one per key position, each within a known range) by their place in a
+// grid of all their combinations, the numbers read as the digits of a
+// mixed-radix number. Finding a key's group is then one array read: no
+// hash, no probe, no key comparison. A grid is laid out only when it stays
+// small next to the keys it will number; its slots are charged to the
+// request's memory budget and freed with the grid.
+#ifndef TABULON_PIVOT_DENSE_KEY_GRID_H_
+#define TABULON_PIVOT_DENSE_KEY_GRID_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "pivot/memory_budget.h"
+
+namespace tabulon {
+
+class DenseKeyGrid {
+ public:
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  // A key's digit q lies in [low[q], low[q] + range[q]). Lays out the grid
+  // and returns true when it takes at most `limit` slots; otherwise holds
+  // nothing and returns false.
+  bool reset(const std::vector<uint32_t>& low, const std::vector<uint64_t>& range, std::size_t limit) {
+    std::vector<uint64_t> strides(range.size());
+    uint64_t slots = 1;
+    for (std::size_t q = range.size(); q-- > 0;) {
+      if (range[q] == 0 || range[q] > limit || slots > limit / range[q]) return false;
+      strides[q] = slots;
+      slots *= range[q];
+    }
+    charge_.hold(slots * sizeof(uint32_t));
+    slots_.assign(slots, kNone);
+    strides_ = std::move(strides);
+    // Folding the lows into one offset leaves one multiply-add per digit.
+    offset_ = 0;
+    for (std::size_t q = 0; q < low.size(); ++q) offset_ += low[q] * strides_[q];
+    return true;
+  }
+
+  // The place of the key whose digits `digit(q)` gives, q = 0 .. digits-1.
+  template <typename Digit>
+  uint64_t place(Digit digit) const {
+    uint64_t at = 0;
+    for (std::size_t q = 0; q < strides_.size(); ++q) at += uint64_t{digit(q)} * strides_[q];
+    return at - offset_;
+  }
+  // The group number at `place`, kNone until set.
+  uint32_t& operator[](uint64_t place) { return slots_[place]; }
+  void prefetch(uint64_t place) const { __builtin_prefetch(slots_.data() + place); }
+
+ private:
+  std::vector<uint64_t> strides_;
+  uint64_t offset_ = 0;
+  std::vector<uint32_t> slots_;
+  ChargedBytes charge_;
+};
+
+}  // namespace tabulon
+
+#endif  // TABULON_PIVOT_DENSE_KEY_GRID_H_
