@@ -10,10 +10,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 #include "pivot/memory_budget.h"
+#include "pivot/pod_buffer.h"
 
 namespace tabulon {
 
@@ -33,7 +35,7 @@ class DenseKeyGrid {
       slots *= range[q];
     }
     charge_.hold(slots * sizeof(uint32_t));
-    slots_.assign(slots, kNone);
+    slots_.assign(slots);
     strides_ = std::move(strides);
     // Folding the lows into one offset leaves one multiply-add per digit.
     offset_ = 0;
@@ -49,13 +51,37 @@ class DenseKeyGrid {
     return at - offset_;
   }
   // The group number at `place`, kNone until set.
-  uint32_t& operator[](uint64_t place) { return slots_[place]; }
-  void prefetch(uint64_t place) const { __builtin_prefetch(slots_.data() + place); }
+  uint32_t& operator[](uint64_t place) { return slots_.at[place]; }
+  void prefetch(uint64_t place) const { __builtin_prefetch(slots_.at + place); }
 
  private:
+  // Slots every kNone. A large block is mapped from the system and given
+  // back whole when the grid goes, not left in the C library's heap.
+  struct Slots {
+    Slots() = default;
+    Slots(const Slots&) = delete;
+    Slots& operator=(const Slots&) = delete;
+    ~Slots() { release(); }
+    void assign(std::size_t n) {
+      release();
+      at = static_cast<uint32_t*>(pod_memory::allocate(n * sizeof(uint32_t), mapped));
+      count = n;
+      std::memset(at, 0xff, n * sizeof(uint32_t));
+    }
+    void release() {
+      pod_memory::release(at, count * sizeof(uint32_t), mapped);
+      at = nullptr;
+      count = 0;
+    }
+    uint32_t* at = nullptr;
+    std::size_t count = 0;
+    bool mapped = false;
+  };
+  static_assert(kNone == 0xffffffffu, "slots are filled with 0xff bytes");
+
   std::vector<uint64_t> strides_;
   uint64_t offset_ = 0;
-  std::vector<uint32_t> slots_;
+  Slots slots_;
   ChargedBytes charge_;
 };
 
