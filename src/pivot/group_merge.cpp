@@ -22,7 +22,7 @@ bool mergeInGrid(const PassRows& rows, const Level& level, std::size_t column,
     range.push_back(uint64_t{rows.keyHigh[p]} - rows.keyLow[p] + 1);
   }
   DenseKeyGrid grid;
-  if (!grid.reset(low, range, 2 * level.size() + 4096)) return false;
+  if (!grid.reset(low, range, 4 * level.size() + 4096)) return false;
   const std::size_t position = column == kNoColumn ? 0 : rows.positionOf(column);
   const std::size_t width = compared.size();
   const RowTable& store = rows.table;
