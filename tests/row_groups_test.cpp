@@ -12,6 +12,8 @@
 #include "pivot/cross_tab.h"
 #include "pivot/cut_ids.h"
 #include "pivot/dim_node.h"
+#include "render/grid_frame.h"
+#include "render/html_table.h"
 #include "transform_helpers.h"
 
 namespace tabulon {
@@ -130,6 +132,48 @@ TEST(RowGroupsTest, CellsAndMembersOfLongTablesMatchARowByRowModel) {
     for (const DimNode* c : tab.columnHeader()->children()) members.emplace_back(c->name());
     EXPECT_EQ(members, columnOrder) << "distinct first " << distinctFirst;
   }
+}
+
+// The member passes find a path by the cut texts at its positions and its
+// length. Texts that differ only past the cut must give the same tables as
+// one text (totals are not made: they sum by whole texts), and a short row,
+// whatever follows it in the store, adds only the members it holds;
+// grouped rows and not.
+TEST(RowGroupsTest, PathsGoByCutTextsAndLength) {
+  const std::string longText(DimNode::kMaxNameBytes, 'x');
+  auto render = [](const RowTable& rows) {
+    CrossTab tab;
+    runTransform(tab, rows, "V");
+    return renderHtml(tab) + renderGridFrame(tab);
+  };
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    std::mt19937 random(seed);
+    const std::size_t count = seed % 2 ? 200 : RowGroups::kProbeRows + 100;
+    RowTable varied{{"R", "|", "C", "V"}};
+    RowTable canonical{{"R", "|", "C", "V"}};
+    for (std::size_t r = 0; r < count; ++r) {
+      const unsigned rk = static_cast<unsigned>(random() % 3), ck = static_cast<unsigned>(random() % 3);
+      const std::string suffix = std::to_string(random() % 4);
+      std::string rowName = "r" + std::to_string(random() % 5);
+      // Distinct first rows leave the rows ungrouped; the later ones repeat.
+      if (seed % 2 == 0 && r < RowGroups::kProbeRows) rowName += "_" + std::to_string(r);
+      Row v{rk == 0 ? longText + suffix : rowName, "-", ck == 0 ? longText + suffix : "c" + std::to_string(ck),
+            std::to_string(random() % 100)};
+      Row c = v;
+      if (rk == 0) c[0] = longText + "0";
+      if (ck == 0) c[2] = longText + "0";
+      if (random() % 9 == 0) v.resize(2), c.resize(2);
+      varied.push_back(v);
+      canonical.push_back(c);
+    }
+    ASSERT_EQ(render(varied), render(canonical)) << "seed " << seed;
+  }
+  // A short row first: its missing column holds no text, whatever the
+  // store holds next to it.
+  CrossTab tab;
+  runTransform(tab, RowTable{{"R", "|", "C", "V"}, {"r1", "-"}, {"r1", "-", "c1", "5"}}, "V");
+  ASSERT_EQ(tab.columnHeader()->children().size(), 1u);
+  EXPECT_EQ(tab.columnHeader()->children()[0]->name(), "c1");
 }
 
 }  // namespace

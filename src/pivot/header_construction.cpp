@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "pivot/cross_tab.h"
+#include "pivot/dense_key_grid.h"
 #include "pivot/labels.h"
 #include "pivot/open_table.h"
 #include "pivot/row_groups.h"
@@ -22,12 +23,22 @@ namespace {
 // of the row's texts at `positions` below `end(row)`. Only the first row of
 // each group is looked at: the rows of a group share their paths. Numbers
 // the paths in the order they first came, and gives each group its path's
-// number in `paths` (kNoPath for a group not accepted).
+// number in `paths` (kNoPath for a group not accepted). The paths that end
+// at `fullEnd`, past every position, are found by their place in a key
+// grid when the columns' numbers make a small one, the others by hash.
 template <typename Accept, typename End, typename Add>
 void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGroups& groups,
-                         const std::vector<std::size_t>& positions, Accept accept, End end, Add add,
-                         GroupPaths& paths) {
+                         const std::vector<std::size_t>& positions, std::size_t fullEnd, Accept accept,
+                         End end, Add add, GroupPaths& paths) {
   OpenTable seen;
+  DenseKeyGrid grid;
+  bool gridded = false;
+  if (positions.empty() || positions.back() < fullEnd) {
+    std::vector<uint32_t> low(positions.size(), 0);
+    std::vector<uint64_t> range;
+    for (std::size_t j : positions) range.push_back(rows.column(j).size());
+    gridded = grid.reset(low, range, 2 * rows.size() + 4096);
+  }
   std::vector<uint32_t>& firstRows = paths.firstRows;
   firstRows.clear();
   paths.ofGroup.clear();
@@ -40,10 +51,20 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGrou
     const std::size_t p1 = end(row);
     const uint32_t* ids = rows.rowIds(r);
     const std::size_t fresh = firstRows.size();
-    const uint32_t found = seen.findOrAdd(cuts.pathHash(ids, positions, p1), fresh, [&](uint32_t k) {
-      return end(rows[firstRows[k]]) == p1 &&
-             cuts.samePath(ids, rows.rowIds(firstRows[k]), positions, p1);
-    });
+    uint32_t found;
+    if (gridded && p1 == fullEnd) {
+      uint32_t& slot = grid[grid.place([&](std::size_t q) {
+        const std::size_t j = positions[q];
+        return cuts.of(j, ids[j]);
+      })];
+      if (slot == DenseKeyGrid::kNone) slot = static_cast<uint32_t>(fresh);
+      found = slot;
+    } else {
+      found = seen.findOrAdd(cuts.pathHash(ids, positions, p1), fresh, [&](uint32_t k) {
+        return end(rows[firstRows[k]]) == p1 &&
+               cuts.samePath(ids, rows.rowIds(firstRows[k]), positions, p1);
+      });
+    }
     paths.ofGroup.push_back(found);
     if (found != fresh) return;
     if (r >= OpenTable::kEmpty) throw std::length_error("too many rows");
@@ -138,7 +159,8 @@ void CrossTab::autoLayout() {
         if (!isMeasure[j]) positions.push_back(j);
       }
       forEachDistinctPath(
-          rows_, cuts_, groups_, positions, [&](const RowRef& row) { return !sameRow(row, header); },
+          rows_, cuts_, groups_, positions, header.size(),
+          [&](const RowRef& row) { return !sameRow(row, header); },
           [&](const RowRef& row) { return std::min(row.size(), header.size()); },
           [&](const RowRef& row) {
             addMemberPath(columnHeader_, row, p0, std::min(row.size(), header.size()), isMeasure);
@@ -201,7 +223,8 @@ void CrossTab::fillRowTreeAndCells() {
       if (!isMeasure[j]) positions.push_back(j);
     }
     forEachDistinctPath(
-        rows_, cuts_, groups_, positions, [&](const RowRef& row) { return isFullRow(row, header); },
+        rows_, cuts_, groups_, positions, static_cast<std::size_t>(sep),
+        [&](const RowRef& row) { return isFullRow(row, header); },
         [&](const RowRef&) { return static_cast<std::size_t>(sep); },
         [&](const RowRef& row) { addMemberPath(rowTop, row, 0, static_cast<std::size_t>(sep), isMeasure); },
         rowPaths_);
