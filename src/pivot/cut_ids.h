@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pivot/dense_key_grid.h"
 #include "pivot/open_table.h"
 #include "pivot/row_table.h"
 
@@ -38,6 +39,20 @@ class CutIds {
       h = (h + of(j, ids[j])) * 0x9e3779b97f4a7c15ULL;
     }
     return mixBits(h);
+  }
+  // A key grid for the cut paths at `positions` of rows that reach past
+  // them all (false when it would take more than `limit` slots), and a
+  // path's place in it.
+  bool layOutGrid(const RowTable& rows, const std::vector<std::size_t>& positions, std::size_t limit,
+                  DenseKeyGrid& grid) const {
+    std::vector<uint32_t> low(positions.size(), 0);
+    std::vector<uint64_t> range;
+    for (std::size_t j : positions) range.push_back(rows.column(j).size());
+    return grid.reset(low, range, limit);
+  }
+  uint64_t gridPlace(const DenseKeyGrid& grid, const uint32_t* ids,
+                     const std::vector<std::size_t>& positions) const {
+    return grid.place([&](std::size_t q) { return of(positions[q], ids[positions[q]]); });
   }
   bool samePath(const uint32_t* a, const uint32_t* b, const std::vector<std::size_t>& positions,
                 std::size_t end) const {

@@ -50,8 +50,12 @@ class DenseKeyGrid {
     for (std::size_t q = 0; q < strides_.size(); ++q) at += uint64_t{digit(q)} * strides_[q];
     return at - offset_;
   }
-  // The group number at `place`, kNone until set.
-  uint32_t& operator[](uint64_t place) { return slots_.at[place]; }
+  // The group number at `place`, which becomes `fresh` when it has none.
+  uint32_t findOrAdd(uint64_t place, std::size_t fresh) {
+    uint32_t& slot = slots_.at[place];
+    if (slot == kNone) slot = static_cast<uint32_t>(fresh);
+    return slot;
+  }
   void prefetch(uint64_t place) const { __builtin_prefetch(slots_.at + place); }
 
  private:

@@ -39,9 +39,8 @@ bool mergeInGrid(const PassRows& rows, const Level& level, std::size_t column,
     if (g + kAhead < level.size()) grid.prefetch(placeOf(g + kAhead));
     const uint32_t first = level.first(g);
     if (column != kNoColumn && rows.keyAt(first, position) == rows.totalIds[position]) continue;
-    uint32_t& slot = grid[placeOf(g)];
-    if (slot == DenseKeyGrid::kNone) {
-      slot = static_cast<uint32_t>(key.keyRow.size());
+    const uint32_t slot = grid.findOrAdd(placeOf(g), key.keyRow.size());
+    if (slot == key.keyRow.size()) {
       const uint32_t* ids = store.rowIds(rows.dataRows[first]);
       uint64_t h = 0;
       for (std::size_t q = 0; q < width; ++q) h += PassRows::keyTerm(compared[q], ids[columns[q]]);

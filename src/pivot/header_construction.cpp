@@ -34,10 +34,7 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGrou
   DenseKeyGrid grid;
   bool gridded = false;
   if (positions.empty() || positions.back() < fullEnd) {
-    std::vector<uint32_t> low(positions.size(), 0);
-    std::vector<uint64_t> range;
-    for (std::size_t j : positions) range.push_back(rows.column(j).size());
-    gridded = grid.reset(low, range, 2 * rows.size() + 4096);
+    gridded = cuts.layOutGrid(rows, positions, 2 * rows.size() + 4096, grid);
   }
   std::vector<uint32_t>& firstRows = paths.firstRows;
   firstRows.clear();
@@ -53,12 +50,7 @@ void forEachDistinctPath(const RowTable& rows, const CutIds& cuts, const RowGrou
     const std::size_t fresh = firstRows.size();
     uint32_t found;
     if (gridded && p1 == fullEnd) {
-      uint32_t& slot = grid[grid.place([&](std::size_t q) {
-        const std::size_t j = positions[q];
-        return cuts.of(j, ids[j]);
-      })];
-      if (slot == DenseKeyGrid::kNone) slot = static_cast<uint32_t>(fresh);
-      found = slot;
+      found = grid.findOrAdd(cuts.gridPlace(grid, ids, positions), fresh);
     } else {
       found = seen.findOrAdd(cuts.pathHash(ids, positions, p1), fresh, [&](uint32_t k) {
         return end(rows[firstRows[k]]) == p1 &&

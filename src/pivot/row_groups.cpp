@@ -32,10 +32,7 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
   // grid when the columns' numbers make a small one; shorter rows, and all
   // rows otherwise, by hash. (Keys of different lengths never meet.)
   DenseKeyGrid grid;
-  std::vector<uint32_t> low(keyPositions.size(), 0);
-  std::vector<uint64_t> range;
-  for (std::size_t j : keyPositions) range.push_back(rows.column(j).size());
-  const bool gridded = grid.reset(low, range, 2 * rows.size() + 4096);
+  const bool gridded = cuts.layOutGrid(rows, keyPositions, 2 * rows.size() + 4096, grid);
   OpenTable table;
   std::size_t seen = 0;
   for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -46,12 +43,7 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
     const std::size_t fresh = groups_.size();
     uint32_t found;
     if (gridded && p1 == width) {
-      uint32_t& slot = grid[grid.place([&](std::size_t q) {
-        const std::size_t j = keyPositions[q];
-        return cuts.of(j, ids[j]);
-      })];
-      if (slot == DenseKeyGrid::kNone) slot = static_cast<uint32_t>(fresh);
-      found = slot;
+      found = grid.findOrAdd(cuts.gridPlace(grid, ids, keyPositions), fresh);
     } else {
       found = table.findOrAdd(cuts.pathHash(ids, keyPositions, p1), fresh, [&](uint32_t k) {
         const std::size_t other = groups_[k].first;
