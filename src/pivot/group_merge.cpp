@@ -34,12 +34,20 @@ bool mergeInGrid(const PassRows& rows, const Level& level, std::size_t column,
     const uint32_t* ids = store.rowIds(rows.dataRows[level.first(g)]);
     return grid.place([&](std::size_t q) { return ids[columns[q]]; });
   };
+  // Slots are fetched this many groups ahead; each place is made once, when
+  // its slot is fetched, and waits in a ring.
   constexpr std::size_t kAhead = 16;
+  uint64_t ring[kAhead];
+  for (std::size_t g = 0; g < kAhead && g < level.size(); ++g) ring[g] = placeOf(g);
   for (std::size_t g = 0; g < level.size(); ++g) {
-    if (g + kAhead < level.size()) grid.prefetch(placeOf(g + kAhead));
+    const uint64_t place = ring[g % kAhead];
+    if (g + kAhead < level.size()) {
+      ring[g % kAhead] = placeOf(g + kAhead);
+      grid.prefetch(ring[g % kAhead]);
+    }
     const uint32_t first = level.first(g);
     if (column != kNoColumn && rows.keyAt(first, position) == rows.totalIds[position]) continue;
-    const uint32_t slot = grid.findOrAdd(placeOf(g), key.keyRow.size());
+    const uint32_t slot = grid.findOrAdd(place, key.keyRow.size());
     if (slot == key.keyRow.size()) {
       const uint32_t* ids = store.rowIds(rows.dataRows[first]);
       uint64_t h = 0;
