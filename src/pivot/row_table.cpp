@@ -58,11 +58,26 @@ void RowTable::clear() {
   std::vector<ColumnTexts>().swap(columns_);
   ids_.release();
   ends_.release();
+  uniformRows_ = 0;
+  width_ = 0;
 }
 
 void RowTable::reserve(std::size_t rows, std::size_t cells) {
-  ends_.reserve(rows);
+  if (!ends_.empty()) ends_.reserve(rows);
   if (cells != 0) ids_.reserve(cells);
+}
+
+void RowTable::endRow(std::size_t length, std::size_t end) {
+  if (ends_.empty()) {
+    if (uniformRows_ == 0) width_ = length;
+    if (length == width_) {
+      ++uniformRows_;
+      return;
+    }
+    ends_.reserve(uniformRows_ + 1);
+    for (std::size_t r = 1; r <= uniformRows_; ++r) ends_.push_back(r * width_);
+  }
+  ends_.push_back(end);
 }
 
 ColumnTexts& RowTable::columnAt(std::size_t j) {
@@ -86,16 +101,16 @@ void RowTable::markValueColumns(const std::string_view* cells, std::size_t count
 }
 
 void RowTable::appendRow(const std::string_view* cells, std::size_t count) {
-  if (ends_.empty() && !valueNames_.empty()) markValueColumns(cells, count);
+  if (empty() && !valueNames_.empty()) markValueColumns(cells, count);
   if (count > columns_.size()) columns_.resize(count);
   ids_.reserve(ids_.size() + count);
   for (std::size_t j = 0; j < count; ++j) ids_.push_back(intern(j, cells[j]));
-  ends_.push_back(ids_.size());
+  endRow(count, ids_.size());
 }
 
 void RowTable::appendRows(const std::string_view* cells, const std::size_t* lengths,
                           std::size_t rowCount) {
-  if (ends_.empty() && !valueNames_.empty() && rowCount > 0) markValueColumns(cells, lengths[0]);
+  if (empty() && !valueNames_.empty() && rowCount > 0) markValueColumns(cells, lengths[0]);
   std::size_t total = 0;
   std::size_t widest = 0;
   for (std::size_t r = 0; r < rowCount; ++r) {
@@ -115,7 +130,7 @@ void RowTable::appendRows(const std::string_view* cells, const std::size_t* leng
   }
   for (std::size_t r = 0, end = base; r < rowCount; ++r) {
     end += lengths[r];
-    ends_.push_back(end);
+    endRow(lengths[r], end);
   }
 }
 
@@ -180,7 +195,7 @@ void RowTable::push_back(const RowRef& row) {
 
 void RowTable::appendIds(const uint32_t* ids, std::size_t count) {
   ids_.append(ids, count);
-  ends_.push_back(ids_.size());
+  endRow(count, ids_.size());
 }
 
 void RowTable::insert(const const_iterator&, const_iterator first, const_iterator last) {

@@ -19,6 +19,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pivot/column_texts.h"
@@ -95,7 +96,11 @@ class RowTable {
   RowTable() = default;
   RowTable(std::initializer_list<Row> rows);
   RowTable(const RowTable& other)
-      : columns_(other.columns_), ids_(other.ids_), ends_(other.ends_) {}
+      : columns_(other.columns_),
+        ids_(other.ids_),
+        ends_(other.ends_),
+        uniformRows_(other.uniformRows_),
+        width_(other.width_) {}
   RowTable(RowTable&& other) noexcept {
     other.notify();
     swapData(other);
@@ -125,8 +130,8 @@ class RowTable {
     for (; first != last; ++first) push_back(*first);
   }
 
-  std::size_t size() const { return ends_.size(); }
-  bool empty() const { return ends_.empty(); }
+  std::size_t size() const { return ends_.empty() ? uniformRows_ : ends_.size(); }
+  bool empty() const { return size() == 0; }
   void clear();
   // Room for `rows` rows of `cells` cells in all (a hint).
   void reserve(std::size_t rows, std::size_t cells = 0);
@@ -158,7 +163,9 @@ class RowTable {
   void appendIds(const uint32_t* ids, std::size_t count);
 
   // The stored form.
-  std::size_t rowLength(std::size_t r) const { return ends_[r] - rowStart(r); }
+  std::size_t rowLength(std::size_t r) const {
+    return ends_.empty() ? width_ : ends_[r] - rowStart(r);
+  }
   const uint32_t* rowIds(std::size_t r) const { return ids_.data() + rowStart(r); }
   std::size_t columnCount() const { return columns_.size(); }
   const ColumnTexts& column(std::size_t j) const { return columns_[j]; }
@@ -205,7 +212,12 @@ class RowTable {
   }
 
  private:
-  std::size_t rowStart(std::size_t r) const { return r == 0 ? 0 : ends_[r - 1]; }
+  std::size_t rowStart(std::size_t r) const {
+    if (ends_.empty()) return r * width_;
+    return r == 0 ? 0 : ends_[r - 1];
+  }
+  // Records the end of a row of `length` numbers that end at `end` in ids_.
+  void endRow(std::size_t length, std::size_t end);
   void notify() noexcept {
     if (observer_ == nullptr) return;
     RowTableObserver* observer = observer_;
@@ -216,6 +228,8 @@ class RowTable {
     columns_.swap(other.columns_);
     ids_.swap(other.ids_);
     ends_.swap(other.ends_);
+    std::swap(uniformRows_, other.uniformRows_);
+    std::swap(width_, other.width_);
     valueNames_.swap(other.valueNames_);
   }
   ColumnTexts& columnAt(std::size_t j);
@@ -228,7 +242,12 @@ class RowTable {
 
   std::vector<ColumnTexts> columns_;
   PodBuffer<uint32_t> ids_;     // every row's text numbers, end to end
+  // While every row has the same length, width_, a row's numbers start at
+  // its index times width_ and ends_ stays empty (uniformRows_ counts the
+  // rows); the first row of another length gives every row its end in ends_.
   PodBuffer<uint64_t> ends_;    // per row: the end of its numbers in ids_
+  std::size_t uniformRows_ = 0;
+  std::size_t width_ = 0;
   std::vector<std::string> valueNames_;
   mutable RowTableObserver* observer_ = nullptr;
 };
