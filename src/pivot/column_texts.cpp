@@ -1,5 +1,6 @@
 #include "pivot/column_texts.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace tabulon {
@@ -8,9 +9,18 @@ uint32_t ColumnTexts::add(std::string_view text) {
   const uint32_t id = size();
   if (starts_.empty()) starts_.push_back(0);
   bytes_.append(text.data(), text.size());
-  starts_.push_back(bytes_.size());
+  const uint64_t end = bytes_.size();
+  const uint64_t low = offsetBits_ >= 32 ? uint64_t{UINT32_MAX} : (uint64_t{1} << offsetBits_) - 1;
+  while ((end >> offsetBits_) > carries_.size()) carries_.push_back(id + 1);
+  starts_.push_back(static_cast<uint32_t>(end & low));
   if (text.size() > longest_) longest_ = text.size();
   return id;
+}
+
+uint64_t ColumnTexts::offset(uint32_t id) const {
+  const uint64_t carried = static_cast<uint64_t>(
+      std::upper_bound(carries_.begin(), carries_.end(), id) - carries_.begin());
+  return starts_[id] + (carried << offsetBits_);
 }
 
 uint32_t ColumnTexts::intern(std::string_view text, const TextKey& key) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "pivot/open_table.h"
 #include "pivot/pod_buffer.h"
@@ -22,10 +23,19 @@ class ColumnTexts {
  public:
   static constexpr uint32_t kNoText = OpenTable::kEmpty;
 
+  ColumnTexts() = default;
+  // Offsets kept in `offsetBits` bits (at most 32) instead of 32: tests
+  // reach the carry into the high part with small columns.
+  explicit ColumnTexts(unsigned offsetBits) : offsetBits_(offsetBits) {}
+
   // The number of distinct texts.
   uint32_t size() const { return starts_.empty() ? 0 : static_cast<uint32_t>(starts_.size() - 1); }
   std::string_view text(uint32_t id) const {
-    return std::string_view(bytes_.data() + starts_[id], starts_[id + 1] - starts_[id]);
+    if (carries_.empty()) {
+      return std::string_view(bytes_.data() + starts_[id], starts_[id + 1] - starts_[id]);
+    }
+    const uint64_t start = offset(id);
+    return std::string_view(bytes_.data() + start, offset(id + 1) - start);
   }
   // The number of `text`, added when new.
   uint32_t intern(std::string_view text) {
@@ -48,9 +58,17 @@ class ColumnTexts {
 
  private:
   uint32_t add(std::string_view text);
+  // Where text `id` starts in bytes_ (the end of the last text for size()).
+  uint64_t offset(uint32_t id) const;
 
   PodBuffer<char> bytes_;
-  PodBuffer<uint64_t> starts_;  // per text its first byte, then the end
+  // Per text the low offsetBits_ bits of its first byte's offset, then of
+  // the end; carries_ holds, for each multiple of 2^offsetBits_ that the
+  // offsets passed, the first number whose offset is past it (the same
+  // number again for a text that passed two). Empty below 4 GiB of texts.
+  PodBuffer<uint32_t> starts_;
+  std::vector<uint32_t> carries_;
+  unsigned offsetBits_ = 32;
   TextIndex index_;
   uint32_t last_ = kNoText;     // the latest text interned: input repeats
   uint64_t lastHash_ = 0;       // and its key's hash
