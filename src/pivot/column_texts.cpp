@@ -10,7 +10,7 @@ uint32_t ColumnTexts::add(std::string_view text) {
   if (starts_.empty()) starts_.push_back(0);
   bytes_.append(text.data(), text.size());
   const uint64_t end = bytes_.size();
-  const uint64_t low = offsetBits_ >= 32 ? uint64_t{UINT32_MAX} : (uint64_t{1} << offsetBits_) - 1;
+  const uint64_t low = (uint64_t{1} << offsetBits_) - 1;
   while ((end >> offsetBits_) > carries_.size()) carries_.push_back(id + 1);
   starts_.push_back(static_cast<uint32_t>(end & low));
   if (text.size() > longest_) longest_ = text.size();

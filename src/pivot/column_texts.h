@@ -24,9 +24,9 @@ class ColumnTexts {
   static constexpr uint32_t kNoText = OpenTable::kEmpty;
 
   ColumnTexts() = default;
-  // Offsets kept in `offsetBits` bits (at most 32) instead of 32: tests
-  // reach the carry into the high part with small columns.
-  explicit ColumnTexts(unsigned offsetBits) : offsetBits_(offsetBits) {}
+  // Offsets kept in `offsetBits` bits instead of 32 (more count as 32):
+  // tests reach the carry into the high part with small columns.
+  explicit ColumnTexts(unsigned offsetBits) : offsetBits_(offsetBits < 32 ? offsetBits : 32) {}
 
   // The number of distinct texts.
   uint32_t size() const { return starts_.empty() ? 0 : static_cast<uint32_t>(starts_.size() - 1); }
