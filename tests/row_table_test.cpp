@@ -77,6 +77,22 @@ TEST(RowTableTest, AgreesWithListOfLists) {
     expectSame(batch, model, round);
     EXPECT_TRUE(one == batch);
 
+    // Rows entered as numbers, in batches that may change the row length.
+    RowTable numbered;
+    std::vector<uint32_t> ids;
+    lengths.clear();
+    for (const Row& row : model) {
+      for (std::size_t j = 0; j < row.size(); ++j) ids.push_back(numbered.intern(j, row[j]));
+      lengths.push_back(row.size());
+      if (random() % 3 == 0) {
+        numbered.appendIdRows(ids.data(), lengths.data(), lengths.size());
+        ids.clear();
+        lengths.clear();
+      }
+    }
+    numbered.appendIdRows(ids.data(), lengths.data(), lengths.size());
+    expectSame(numbered, model, round);
+
     // Value columns (header "a", "1.5" or a long text cut alike) hold every
     // text apart; rows still compare by their texts.
     RowTable values;

@@ -4,16 +4,20 @@
 //   discards the texts;
 // - readRows reads the result set into a RowTable exactly as doTransform
 //   does with the same options (batched when the reader class can be had;
-//   the measure columns kept as values);
+//   the measure columns kept as values) and counts its rows and texts;
 // - newString makes a Java string from UTF-8 bytes `repeats` times, by
 //   NewStringUTF (way 0), by decoding to UTF-16 and NewString (way 1) or
-//   by the library's newJavaString (way 2).
+//   by the library's newJavaString (way 2);
+// - jsonString transforms the result set and gives the CPU time of making
+//   the result from the document: as doTransform does (way 0), the JSON
+//   bytes alone (way 1), the bytes and newJavaString (way 2).
 
 #include <jni.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <ctime>
 
 #include "jni/java_errors.h"
 #include "jni/java_string.h"
@@ -21,7 +25,9 @@
 #include "jni/modified_utf8.h"
 #include "jni/result_set_cursor.h"
 #include "jni/result_set_reader.h"
+#include "request/json_text.h"
 #include "request/options.h"
+#include "request/transform_document.h"
 
 extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_walkCells(JNIEnv* env, jclass,
                                                                           jobject resultSet) {
@@ -60,15 +66,10 @@ extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_readRows(JNIE
     std::string optionText;
     copyJavaString(env, options, optionText);
     const RowTable rows = readResultSet(env, cls, cursor, measureNames(optionText));
-    jlong bytes = 0;
-    // Through the stored numbers: making each row a list of strings would
-    // cost more than the reading that is measured.
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      const uint32_t* ids = rows.rowIds(r);
-      for (std::size_t j = 0; j < rows.rowLength(r); ++j) {
-        bytes += static_cast<jlong>(rows.text(j, ids[j]).size());
-      }
-    }
+    // The rows and each column's distinct texts: what the reading built,
+    // without walking it again (the floor only touches what it reads).
+    jlong bytes = static_cast<jlong>(rows.size());
+    for (std::size_t j = 0; j < rows.columnCount(); ++j) bytes += rows.column(j).size();
     return bytes;
   } catch (...) {
     reportToJava(env);
@@ -99,4 +100,35 @@ extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_newString(
     env->DeleteLocalRef(text);
   }
   return chars;
+}
+
+namespace {
+double threadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+}  // namespace
+
+extern "C" JNIEXPORT jdouble JNICALL Java_tabulon_bench_TabulonBench_jsonString(
+    JNIEnv* env, jclass cls, jobject resultSet, jstring options, jint way) {
+  using namespace tabulon;
+  try {
+    ResultSetCursor cursor(env, resultSet);
+    std::string optionText;
+    copyJavaString(env, options, optionText);
+    const TransformDocument document = transformDocument(
+        readResultSet(env, cls, cursor, measureNames(optionText)), optionText);
+    const double start = threadCpuMs();
+    if (way == 1) {
+      const std::string bytes = jsonText(document);
+      return bytes.empty() ? -1 : threadCpuMs() - start;
+    }
+    LocalRef<jstring> text(env, way == 0 ? newJavaJson(env, document)
+                                         : newJavaString(env, jsonText(document)));
+    return text ? threadCpuMs() - start : -1;
+  } catch (...) {
+    reportToJava(env);
+    return -1;
+  }
 }

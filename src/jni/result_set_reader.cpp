@@ -69,10 +69,10 @@ jobjectArray holderOf(JNIEnv* env, const char* arrayClassName, jobject element) 
 // slots are made when the column first names one.
 class SlotIds {
  public:
+  SlotIds() : columns_(static_cast<std::size_t>(kCachedColumns)) {}
   // The slot's number, or null when the entry names no slot.
   uint32_t* at(std::size_t column, uint32_t slot) {
-    if (column >= static_cast<std::size_t>(kCachedColumns) || slot >= kSlots) return nullptr;
-    if (column >= columns_.size()) columns_.resize(column + 1);
+    if (column >= columns_.size() || slot >= kSlots) return nullptr;
     std::vector<uint32_t>& ids = columns_[column];
     if (ids.empty()) ids.assign(kSlots, ColumnTexts::kNoText);
     return &ids[slot];
@@ -159,10 +159,11 @@ class BatchedReader {
     appendRows(count, used, rows);
   }
 
-  // Walks the index: per row its cell count, then each cell's entry, and
-  // appends each row as it comes. The header goes in as texts (it decides
-  // which columns hold values); a data row as numbers: a cell written out is
-  // entered in its column, a cell that names a slot takes the slot's number.
+  // Walks the index: per row its cell count, then each cell's entry. The
+  // header goes in as texts (it decides which columns hold values); the
+  // data rows as numbers, all of the batch in one append: a cell written
+  // out is entered in its column, a cell that names a slot takes the
+  // slot's number.
   void appendRows(jint count, jint used, RowTable& rows) {
     std::size_t at = 2;
     jint start = 0;
@@ -176,6 +177,8 @@ class BatchedReader {
       start = end;
       return bytes;
     };
+    ids_.clear();
+    lengths_.clear();
     for (jint r = 0; r < count; ++r) {
       const jint cells = nextEntry();
       if (cells < 0 || static_cast<std::size_t>(cells) > index_.size() - at) badBatch();
@@ -185,11 +188,13 @@ class BatchedReader {
         appendRow(rows, views_.data(), views_.size());
         continue;
       }
-      ids_.resize(static_cast<std::size_t>(cells));
+      const std::size_t base = ids_.size();
+      ids_.resize(base + static_cast<std::size_t>(cells));
+      uint32_t* out = ids_.data() + base;
       for (jint k = 0; k < cells; ++k) {
         const jint entry = nextEntry();
         if (entry >= 0) {
-          ids_[k] = rows.intern(k, written(entry));
+          out[k] = rows.intern(k, written(entry));
           continue;
         }
         const uint32_t code = ~static_cast<uint32_t>(entry);
@@ -201,10 +206,11 @@ class BatchedReader {
         } else if (*slot == ColumnTexts::kNoText) {
           badBatch();  // a slot that was never filled
         }
-        ids_[k] = *slot;
+        out[k] = *slot;
       }
-      rows.appendIds(ids_.data(), ids_.size());
+      lengths_.push_back(static_cast<std::size_t>(cells));
     }
+    rows.appendIdRows(ids_.data(), lengths_.data(), lengths_.size());
   }
 
   JNIEnv* env_;
@@ -219,7 +225,8 @@ class BatchedReader {
   std::vector<jint> index_;
   std::vector<char> bytes_;
   std::vector<std::string_view> views_;
-  std::vector<uint32_t> ids_;
+  std::vector<uint32_t> ids_;          // the batch's data rows, end to end
+  std::vector<std::size_t> lengths_;   // and their lengths
 };
 
 bool perCellReaderForced(JNIEnv* env) {

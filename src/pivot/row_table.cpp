@@ -198,6 +198,25 @@ void RowTable::appendIds(const uint32_t* ids, std::size_t count) {
   endRow(count, ids_.size());
 }
 
+void RowTable::appendIdRows(const uint32_t* ids, const std::size_t* lengths,
+                            std::size_t rowCount) {
+  std::size_t total = 0;
+  bool uniform = ends_.empty() && uniformRows_ > 0;
+  for (std::size_t r = 0; r < rowCount; ++r) {
+    total += lengths[r];
+    uniform = uniform && lengths[r] == width_;
+  }
+  ids_.append(ids, total);
+  if (uniform) {
+    uniformRows_ += rowCount;
+    return;
+  }
+  for (std::size_t r = 0, end = ids_.size() - total; r < rowCount; ++r) {
+    end += lengths[r];
+    endRow(lengths[r], end);
+  }
+}
+
 void RowTable::insert(const const_iterator&, const_iterator first, const_iterator last) {
   for (; first != last; ++first) push_back(*first);
 }

@@ -103,6 +103,10 @@ class BatchedReaderTest {
     return b.toString();
   }
 
+  /** Ends of otherwise ASCII texts: none, and the chars on each side of the one-byte range. */
+  static final String[] LAST_CHAR = {"", "", "", "\u007F", "\u0080", "\u0000", "\u0001", "\u07FF",
+      "\u0800", "\uFFFF", "\uD800"};
+
   /** Texts of one hash code, which the batched reader keeps in one slot. */
   static final String[] COLLIDING = {"Aa", "BB", "AaAa", "AaBB", "BBAa", "BBBB"};
 
@@ -119,7 +123,8 @@ class BatchedReaderTest {
       String copy = new String(dims[random.nextInt(dims.length)]);
       rows[r] = new String[] {dims[random.nextInt(dims.length)], random.nextInt(9) == 0 ? null
           : randomText(random, 80), COLLIDING[random.nextInt(COLLIDING.length)], "", copy,
-          Integer.toString(random.nextInt(1000)), randomText(random, 200)};
+          Integer.toString(random.nextInt(1000)) + LAST_CHAR[random.nextInt(LAST_CHAR.length)],
+          randomText(random, 200)};
     }
     rows[rowCount / 2][6] = randomText(random, 150_000);  // more than one batch
     return new Fake(new String[] {"R", randomText(random, 60), "X", "|", "C", "V", "T"}, rows);

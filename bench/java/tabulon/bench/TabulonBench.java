@@ -56,6 +56,14 @@ public final class TabulonBench {
   /** Makes `repeats` Java strings of `utf8` (way 0 NewStringUTF, 1 decode and NewString). */
   static native long newString(byte[] utf8, int way, int repeats);
 
+  /** The ways of jsonString: doTransform's, the JSON bytes only, the bytes and newJavaString. */
+  static final int JSON_STRING = 0;
+  static final int JSON_BYTES = 1;
+  static final int BYTES_STRING = 2;
+
+  /** The CPU ms of one of the ways of making the result of a transform of the query. */
+  static native double jsonString(ResultSet resultSet, String options, int way);
+
   private TabulonBench() {}
 
   interface Reader {
@@ -98,6 +106,9 @@ public final class TabulonBench {
         try (Statement s = c.createStatement(); ResultSet rs = s.executeQuery(QUERY)) {
           result = Tabulon.doTransform(rs, OPTIONS);
         }
+        System.out.printf("result string from the document: doTransform's way %.1f ms; the JSON"
+            + " bytes alone %.1f ms; the bytes and newJavaString %.1f ms%n",
+            bestJson(c, JSON_STRING), bestJson(c, JSON_BYTES), bestJson(c, BYTES_STRING));
         if (previousRows > 0) {
           System.out.printf("(c) at %d rows / (c) at %d rows: %.2f%n", rows, previousRows,
               cc / previous);
@@ -110,6 +121,18 @@ public final class TabulonBench {
       }
     }
     resultString(result.getBytes(StandardCharsets.UTF_8));
+  }
+
+  /** The best of five jsonString runs of `way` on the query, in ms. */
+  static double bestJson(Connection c, int way) throws SQLException {
+    double best = Double.MAX_VALUE;
+    for (int i = 0; i < 5; i++) {
+      System.gc();
+      try (Statement s = c.createStatement(); ResultSet rs = s.executeQuery(QUERY)) {
+        best = Math.min(best, jsonString(rs, OPTIONS, way));
+      }
+    }
+    return best;
   }
 
   /** The best CPU time in ms of making the result text a Java string, four ways. */
