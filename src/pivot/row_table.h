@@ -83,8 +83,11 @@ class RowRef {
   std::size_t row_;
 };
 
-// Equal lengths and equal texts.
+// Equal lengths and equal texts (inline below: every stage asks it of
+// each row against the header).
 bool operator==(const RowRef& a, const RowRef& b);
+// The same for rows of two different tables, text by text.
+bool sameTexts(const RowRef& a, const RowRef& b);
 bool operator==(const RowRef& a, const Row& b);
 inline bool operator==(const Row& a, const RowRef& b) { return b == a; }
 inline bool operator!=(const RowRef& a, const RowRef& b) { return !(a == b); }
@@ -266,6 +269,20 @@ inline void appendRow(RowTable& rows, const std::string_view* cells, std::size_t
 inline std::size_t RowRef::size() const { return table_->rowLength(row_); }
 inline uint32_t RowRef::id(std::size_t j) const { return table_->rowIds(row_)[j]; }
 inline const std::string_view RowRef::operator[](std::size_t j) const { return table_->text(j, id(j)); }
+
+inline bool operator==(const RowRef& a, const RowRef& b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const RowTable& table = a.table();
+  if (&table != &b.table()) return sameTexts(a, b);
+  // One table: equal texts of a column have equal numbers.
+  const uint32_t* x = table.rowIds(a.index());
+  const uint32_t* y = table.rowIds(b.index());
+  for (std::size_t j = 0; j < n; ++j) {
+    if (x[j] != y[j] && !table.sameText(j, x[j], y[j])) return false;
+  }
+  return true;
+}
 
 }  // namespace tabulon
 
