@@ -140,16 +140,17 @@ final class RowBatchReader {
   }
 
   private static int encode(String s, int chars, byte[] b, int p) {
-    // Most texts are ASCII without U+0000: copied in one branch-free pass,
-    // which flags any other char (c - 1 outside 0..0x7E) for the full pass.
-    int other = 0;
-    for (int i = 0; i < chars; i++) {
-      int c = s.charAt(i) - 1;
-      b[p + i] = (byte) (c + 1);
-      other |= c | (0x7E - c);
+    // Most texts are ASCII without U+0000: their leading run of such chars
+    // is copied as it is, and the rest goes through the full encoder.
+    int i = 0;
+    for (; i < chars; i++) {
+      char c = s.charAt(i);
+      if (c >= 0x80 || c == 0) break;
+      b[p + i] = (byte) c;
     }
-    if (other >= 0) return p + chars;
-    for (int i = 0; i < chars; i++) {
+    if (i == chars) return p + chars;
+    p += i;
+    for (; i < chars; i++) {
       char c = s.charAt(i);
       if (c < 0x80 && c != 0) {
         b[p++] = (byte) c;
