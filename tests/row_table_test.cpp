@@ -59,38 +59,29 @@ TEST(RowTableTest, AgreesWithListOfLists) {
     const RowList model = randomRows(random);
     RowTable one;  // row by row
     RowTable batch;  // in batches
+    RowTable numbered;  // in batches of text numbers
     std::vector<std::string_view> cells;
     std::vector<std::size_t> lengths;
+    std::vector<uint32_t> ids;
     for (const Row& row : model) {
       const std::vector<std::string_view> views(row.begin(), row.end());
       appendRow(one, views.data(), views.size());
       cells.insert(cells.end(), views.begin(), views.end());
+      for (std::size_t j = 0; j < row.size(); ++j) ids.push_back(numbered.intern(j, row[j]));
       lengths.push_back(views.size());
       if (random() % 3 == 0) {
         batch.appendRows(cells.data(), lengths.data(), lengths.size());
-        cells.clear();
-        lengths.clear();
-      }
-    }
-    batch.appendRows(cells.data(), lengths.data(), lengths.size());
-    expectSame(one, model, round);
-    expectSame(batch, model, round);
-    EXPECT_TRUE(one == batch);
-
-    // Rows entered as numbers, in batches that may change the row length.
-    RowTable numbered;
-    std::vector<uint32_t> ids;
-    lengths.clear();
-    for (const Row& row : model) {
-      for (std::size_t j = 0; j < row.size(); ++j) ids.push_back(numbered.intern(j, row[j]));
-      lengths.push_back(row.size());
-      if (random() % 3 == 0) {
         numbered.appendIdRows(ids.data(), lengths.data(), lengths.size());
+        cells.clear();
         ids.clear();
         lengths.clear();
       }
     }
+    batch.appendRows(cells.data(), lengths.data(), lengths.size());
     numbered.appendIdRows(ids.data(), lengths.data(), lengths.size());
+    expectSame(one, model, round);
+    expectSame(batch, model, round);
+    EXPECT_TRUE(one == batch);
     expectSame(numbered, model, round);
 
     // Value columns (header "a", "1.5" or a long text cut alike) hold every
@@ -136,6 +127,38 @@ TEST(RowTableTest, AgreesWithListOfLists) {
           ASSERT_EQ(cuts.of(j, one[a].id(j)) == cuts.of(j, one[b].id(j)), same) << round;
         }
       }
+    }
+  }
+}
+
+// Batches of rows given by their lengths: the rows keep their lengths and
+// numbers across the change from rows of one length to rows of several,
+// wherever in a batch it comes, also after empty batches and empty rows.
+TEST(RowTableTest, BatchesKeepEachRowsLength) {
+  const std::vector<std::vector<std::vector<std::size_t>>> cases = {
+      {{}, {3, 3}, {3, 3, 4}, {3}},
+      {{3, 3}, {}, {2}, {3, 3}},
+      {{0, 0}, {0, 3}, {3}},
+      {{5, 2, 5}, {5}},
+  };
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    RowTable table;
+    std::vector<std::size_t> expected;
+    uint32_t next = 0;
+    for (const std::vector<std::size_t>& lengths : cases[c]) {
+      std::vector<uint32_t> ids;
+      for (std::size_t length : lengths) {
+        for (std::size_t j = 0; j < length; ++j) {
+          ids.push_back(table.intern(j, std::to_string(next++)));
+        }
+        expected.push_back(length);
+      }
+      table.appendIdRows(ids.data(), lengths.data(), lengths.size());
+    }
+    ASSERT_EQ(table.size(), expected.size()) << c;
+    for (std::size_t r = 0, text = 0; r < expected.size(); ++r) {
+      ASSERT_EQ(table.rowLength(r), expected[r]) << c << " row " << r;
+      for (std::size_t j = 0; j < expected[r]; ++j) EXPECT_EQ(table[r][j], std::to_string(text++));
     }
   }
 }

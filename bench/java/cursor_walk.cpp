@@ -16,8 +16,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <ctime>
+#include <string>
 
 #include "jni/java_errors.h"
 #include "jni/java_string.h"
@@ -103,6 +103,9 @@ extern "C" JNIEXPORT jlong JNICALL Java_tabulon_bench_TabulonBench_newString(
 }
 
 namespace {
+// TabulonBench's JSON_STRING, JSON_BYTES and BYTES_STRING.
+enum class JsonWay : jint { kDoTransform = 0, kBytesOnly = 1, kBytesThenString = 2 };
+
 double threadCpuMs() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -119,13 +122,15 @@ extern "C" JNIEXPORT jdouble JNICALL Java_tabulon_bench_TabulonBench_jsonString(
     copyJavaString(env, options, optionText);
     const TransformDocument document = transformDocument(
         readResultSet(env, cls, cursor, measureNames(optionText)), optionText);
+    const JsonWay chosen = static_cast<JsonWay>(way);
     const double start = threadCpuMs();
-    if (way == 1) {
+    if (chosen == JsonWay::kBytesOnly) {
       const std::string bytes = jsonText(document);
       return bytes.empty() ? -1 : threadCpuMs() - start;
     }
-    LocalRef<jstring> text(env, way == 0 ? newJavaJson(env, document)
-                                         : newJavaString(env, jsonText(document)));
+    LocalRef<jstring> text(env, chosen == JsonWay::kDoTransform
+                                    ? newJavaJson(env, document)
+                                    : newJavaString(env, jsonText(document)));
     return text ? threadCpuMs() - start : -1;
   } catch (...) {
     reportToJava(env);

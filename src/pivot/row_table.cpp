@@ -118,7 +118,17 @@ void RowTable::appendRows(const std::string_view* cells, const std::size_t* leng
     ids_.resize(base);  // no half-entered rows
     throw;
   }
-  for (std::size_t r = 0, end = base; r < rowCount; ++r) {
+  endRows(lengths, rowCount, base);
+}
+
+void RowTable::endRows(const std::size_t* lengths, std::size_t rowCount, std::size_t start) {
+  bool uniform = ends_.empty() && uniformRows_ > 0;
+  for (std::size_t r = 0; uniform && r < rowCount; ++r) uniform = lengths[r] == width_;
+  if (uniform) {
+    uniformRows_ += rowCount;
+    return;
+  }
+  for (std::size_t r = 0, end = start; r < rowCount; ++r) {
     end += lengths[r];
     endRow(lengths[r], end);
   }
@@ -190,21 +200,11 @@ void RowTable::appendIds(const uint32_t* ids, std::size_t count) {
 
 void RowTable::appendIdRows(const uint32_t* ids, const std::size_t* lengths,
                             std::size_t rowCount) {
+  const std::size_t start = ids_.size();
   std::size_t total = 0;
-  bool uniform = ends_.empty() && uniformRows_ > 0;
-  for (std::size_t r = 0; r < rowCount; ++r) {
-    total += lengths[r];
-    uniform = uniform && lengths[r] == width_;
-  }
+  for (std::size_t r = 0; r < rowCount; ++r) total += lengths[r];
   ids_.append(ids, total);
-  if (uniform) {
-    uniformRows_ += rowCount;
-    return;
-  }
-  for (std::size_t r = 0, end = ids_.size() - total; r < rowCount; ++r) {
-    end += lengths[r];
-    endRow(lengths[r], end);
-  }
+  endRows(lengths, rowCount, start);
 }
 
 void RowTable::insert(const const_iterator&, const_iterator first, const_iterator last) {

@@ -224,6 +224,9 @@ class RowTable {
   }
   // Records the end of a row of `length` numbers that end at `end` in ids_.
   void endRow(std::size_t length, std::size_t end);
+  // The same for `rowCount` rows of `lengths` whose numbers start at
+  // `start`; rows of the table's one length only count.
+  void endRows(const std::size_t* lengths, std::size_t rowCount, std::size_t start);
   void notify() noexcept {
     if (observer_ == nullptr) return;
     RowTableObserver* observer = observer_;
