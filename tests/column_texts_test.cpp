@@ -2,7 +2,8 @@
 // first eight bytes, in their length, that hold zero bytes, of lengths
 // about the eight-byte head and the 255-byte length mark, enough distinct
 // texts to make the index grow many times, and offsets kept narrow so that
-// they carry into the high part, by one or more at a text.
+// they carry into the high part, by one or more at a text. Texts stored in
+// batches read back as the same texts stored one by one.
 #include "pivot/column_texts.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,9 @@ TEST(ColumnTextsTest, NumbersAsAPlainMap) {
     ColumnTexts column(c.offsetBits);
     ColumnTexts values(c.offsetBits);  // every text apart
     values.storeEveryText();
+    ColumnTexts batched(c.offsetBits);  // every text apart, stored in batches
+    batched.storeEveryText();
+    std::vector<std::string_view> batch;
     std::vector<std::string> stored;
     std::unordered_map<std::string, uint32_t> model;
     for (std::size_t i = 0; i < 3 * c.distinct; ++i) {
@@ -61,6 +65,11 @@ TEST(ColumnTextsTest, NumbersAsAPlainMap) {
       ASSERT_EQ(column.intern(text), expected) << c.name << " at " << i;
       ASSERT_EQ(values.intern(text), stored.size()) << c.name;
       stored.push_back(text);
+      batch.push_back(pool[&text - pool.data()]);
+      if (random() % 16 == 0 || i + 1 == 3 * c.distinct) {
+        ASSERT_EQ(batched.appendTexts(batch.data(), batch.size()), stored.size() - batch.size());
+        batch.clear();
+      }
       if (random() % 4 == 0) {
         ASSERT_EQ(column.intern(text), expected) << c.name;
       }
@@ -68,7 +77,9 @@ TEST(ColumnTextsTest, NumbersAsAPlainMap) {
     ASSERT_EQ(column.size(), model.size()) << c.name;
     for (std::size_t id = 0; id < stored.size(); ++id) {
       ASSERT_EQ(values.text(static_cast<uint32_t>(id)), stored[id]) << c.name;
+      ASSERT_EQ(batched.text(static_cast<uint32_t>(id)), stored[id]) << c.name;
     }
+    ASSERT_EQ(batched.longest(), values.longest()) << c.name;
     const ColumnTexts copy = column;
     for (const auto& [text, id] : model) {
       ASSERT_EQ(copy.text(id), text) << c.name;

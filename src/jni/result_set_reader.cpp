@@ -179,6 +179,7 @@ class BatchedReader {
     };
     ids_.clear();
     lengths_.clear();
+    startValueTexts(rows);
     for (jint r = 0; r < count; ++r) {
       const jint cells = nextEntry();
       if (cells < 0 || static_cast<std::size_t>(cells) > index_.size() - at) badBatch();
@@ -194,7 +195,7 @@ class BatchedReader {
       for (jint k = 0; k < cells; ++k) {
         const jint entry = nextEntry();
         if (entry >= 0) {
-          out[k] = rows.intern(k, written(entry));
+          out[k] = enter(rows, static_cast<std::size_t>(k), written(entry));
           continue;
         }
         const uint32_t code = ~static_cast<uint32_t>(entry);
@@ -202,7 +203,7 @@ class BatchedReader {
         uint32_t* slot = slotIds_.at(k, takeOver ? code - kSlots : code);
         if (slot == nullptr) badBatch();
         if (takeOver) {
-          *slot = rows.intern(k, written(nextEntry()));
+          *slot = enter(rows, static_cast<std::size_t>(k), written(nextEntry()));
         } else if (*slot == ColumnTexts::kNoText) {
           badBatch();  // a slot that was never filled
         }
@@ -210,7 +211,39 @@ class BatchedReader {
       }
       lengths_.push_back(static_cast<std::size_t>(cells));
     }
+    storeValueTexts(rows);
     rows.appendIdRows(ids_.data(), lengths_.data(), lengths_.size());
+  }
+
+  // The number of `text` in column `j`. A value's number is the next of its
+  // column's; the texts are stored after the batch, each column in one
+  // sweep (storeValueTexts).
+  uint32_t enter(RowTable& rows, std::size_t j, std::string_view text) {
+    if (j >= valueTexts_.size() || !valueColumn_[j]) return rows.intern(j, text);
+    std::vector<std::string_view>& texts = valueTexts_[j];
+    texts.push_back(text);
+    return valueBase_[j] + static_cast<uint32_t>(texts.size() - 1);
+  }
+
+  // Notes the value columns of `rows` and where their numbers go on.
+  void startValueTexts(const RowTable& rows) {
+    const std::size_t columns = rows.columnCount();
+    valueTexts_.resize(columns);
+    valueColumn_.assign(columns, 0);
+    valueBase_.assign(columns, 0);
+    for (std::size_t j = 0; j < columns; ++j) {
+      valueColumn_[j] = rows.column(j).storesEveryText();
+      valueBase_[j] = rows.column(j).size();
+      valueTexts_[j].clear();
+    }
+  }
+
+  void storeValueTexts(RowTable& rows) {
+    for (std::size_t j = 0; j < valueTexts_.size(); ++j) {
+      const std::vector<std::string_view>& texts = valueTexts_[j];
+      if (texts.empty()) continue;
+      if (rows.appendTexts(j, texts.data(), texts.size()) != valueBase_[j]) badBatch();
+    }
   }
 
   JNIEnv* env_;
@@ -225,6 +258,11 @@ class BatchedReader {
   std::vector<jint> index_;
   std::vector<char> bytes_;
   std::vector<std::string_view> views_;
+  // Per column of the batch's start: whether it stores every text (a
+  // value column), its number of texts then, and the batch's texts of it.
+  std::vector<char> valueColumn_;
+  std::vector<uint32_t> valueBase_;
+  std::vector<std::vector<std::string_view>> valueTexts_;
   std::vector<uint32_t> ids_;          // the batch's data rows, end to end
   std::vector<std::size_t> lengths_;   // and their lengths
 };

@@ -9,6 +9,7 @@
 #ifndef TABULON_PIVOT_COLUMN_TEXTS_H_
 #define TABULON_PIVOT_COLUMN_TEXTS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,10 @@ class ColumnTexts {
   }
   // The same with the text's key already known.
   uint32_t intern(std::string_view text, const TextKey& key);
+  // Stores `count` texts as new ones, numbered on from size(), in one
+  // sweep that makes room for all of them first; returns the first one's
+  // number. Only for a column that stores every text.
+  uint32_t appendTexts(const std::string_view* texts, std::size_t count);
   // Brings what interning a text of this key reads into the cache (a hint).
   void prefetch(const TextKey& key) const { index_.prefetch(key); }
   // The number of `text`, or kNoText.

@@ -80,6 +80,13 @@ uint32_t RowTable::intern(std::size_t j, std::string_view text) {
   return columnAt(j).intern(text);
 }
 
+uint32_t RowTable::appendTexts(std::size_t j, const std::string_view* texts, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (texts[i].size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
+  }
+  return columnAt(j).appendTexts(texts, count);
+}
+
 void RowTable::markValueColumns(const std::string_view* cells, std::size_t count) {
   if (count > columns_.size()) columns_.resize(count);
   for (std::size_t j = 0; j < count; ++j) {
@@ -145,13 +152,19 @@ void RowTable::internColumn(std::size_t j, const std::string_view* cells,
   std::size_t count = 0;
   ColumnTexts& column = columns_[j];
   if (column.storesEveryText()) {
-    // Values: appended as they come, nothing to look up.
+    // Values: nothing to look up; numbered in row order and stored in one
+    // sweep.
+    std::vector<std::string_view> texts;
+    texts.reserve(rowCount);
+    uint32_t id = column.size();
     for (std::size_t r = 0, start = 0; r < rowCount; start += lengths[r], ++r) {
       if (lengths[r] <= j) continue;
       const std::size_t cell = start + j;
       if (cells[cell].size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
-      ids[cell] = column.intern(cells[cell], TextKey());
+      ids[cell] = id++;
+      texts.push_back(cells[cell]);
     }
+    column.appendTexts(texts.data(), texts.size());
     return;
   }
   const auto enterFirst = [&] {

@@ -177,6 +177,9 @@ class RowTable {
   const ColumnTexts& column(std::size_t j) const { return columns_[j]; }
   // The number of `text` in column `j`, added when new.
   uint32_t intern(std::size_t j, std::string_view text);
+  // Stores `count` texts in column `j`, one that stores every text, as new
+  // ones (ColumnTexts::appendTexts); returns the first one's number.
+  uint32_t appendTexts(std::size_t j, const std::string_view* texts, std::size_t count);
   // The number of `text` in column `j`, or ColumnTexts::kNoText.
   uint32_t find(std::size_t j, std::string_view text) const {
     return j < columns_.size() ? columns_[j].find(text) : ColumnTexts::kNoText;
