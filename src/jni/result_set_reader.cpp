@@ -161,7 +161,7 @@ class BatchedReader {
 
   // Walks the index: per row its cell count, then each cell's entry. The
   // header goes in as texts (it decides which columns hold values); the
-  // data rows as numbers, all of the batch in one append: a cell written
+  // data rows as numbers, written in place, all of the batch added at once: a cell written
   // out is entered in its column, a cell that names a slot takes the
   // slot's number.
   void appendRows(jint count, jint used, RowTable& rows) {
@@ -177,9 +177,12 @@ class BatchedReader {
       start = end;
       return bytes;
     };
-    ids_.clear();
     lengths_.clear();
     startValueTexts(rows);
+    // The data rows' numbers go straight into the store's room past its
+    // rows; the index bounds how many there are.
+    uint32_t* room = nullptr;
+    std::size_t filled = 0;
     for (jint r = 0; r < count; ++r) {
       const jint cells = nextEntry();
       if (cells < 0 || static_cast<std::size_t>(cells) > index_.size() - at) badBatch();
@@ -189,9 +192,9 @@ class BatchedReader {
         appendRow(rows, views_.data(), views_.size());
         continue;
       }
-      const std::size_t base = ids_.size();
-      ids_.resize(base + static_cast<std::size_t>(cells));
-      uint32_t* out = ids_.data() + base;
+      if (room == nullptr) room = rows.idRowSpace(index_.size());
+      uint32_t* out = room + filled;
+      filled += static_cast<std::size_t>(cells);
       for (jint k = 0; k < cells; ++k) {
         const jint entry = nextEntry();
         if (entry >= 0) {
@@ -212,7 +215,7 @@ class BatchedReader {
       lengths_.push_back(static_cast<std::size_t>(cells));
     }
     storeValueTexts(rows);
-    rows.appendIdRows(ids_.data(), lengths_.data(), lengths_.size());
+    rows.addIdRows(lengths_.data(), lengths_.size());
   }
 
   // The number of `text` in column `j`. A value's number is the next of its
@@ -263,8 +266,7 @@ class BatchedReader {
   std::vector<char> valueColumn_;
   std::vector<uint32_t> valueBase_;
   std::vector<std::vector<std::string_view>> valueTexts_;
-  std::vector<uint32_t> ids_;          // the batch's data rows, end to end
-  std::vector<std::size_t> lengths_;   // and their lengths
+  std::vector<std::size_t> lengths_;   // the lengths of the batch's data rows
 };
 
 bool perCellReaderForced(JNIEnv* env) {

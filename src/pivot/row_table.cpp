@@ -1,5 +1,6 @@
 #include "pivot/row_table.h"
 
+#include <cstring>
 #include <stdexcept>
 
 #include "pivot/dim_node.h"
@@ -213,10 +214,22 @@ void RowTable::appendIds(const uint32_t* ids, std::size_t count) {
 
 void RowTable::appendIdRows(const uint32_t* ids, const std::size_t* lengths,
                             std::size_t rowCount) {
+  std::size_t total = 0;
+  for (std::size_t r = 0; r < rowCount; ++r) total += lengths[r];
+  if (total > 0) std::memcpy(idRowSpace(total), ids, total * sizeof(uint32_t));
+  addIdRows(lengths, rowCount);
+}
+
+uint32_t* RowTable::idRowSpace(std::size_t cells) {
+  ids_.reserve(ids_.size() + cells);
+  return ids_.data() + ids_.size();
+}
+
+void RowTable::addIdRows(const std::size_t* lengths, std::size_t rowCount) {
   const std::size_t start = ids_.size();
   std::size_t total = 0;
   for (std::size_t r = 0; r < rowCount; ++r) total += lengths[r];
-  ids_.append(ids, total);
+  ids_.resize(start + total);
   endRows(lengths, rowCount, start);
 }
 
