@@ -223,8 +223,10 @@ class BatchedReader {
   // sweep (storeValueTexts).
   uint32_t enter(RowTable& rows, std::size_t j, std::string_view text) {
     if (j >= valueTexts_.size() || !valueColumn_[j]) return rows.intern(j, text);
-    std::vector<std::string_view>& texts = valueTexts_[j];
-    texts.push_back(text);
+    // Kept as one number, start and length: a view or a pair would be read
+    // back whole from the stack before its halves are stored there.
+    std::vector<uint64_t>& texts = valueTexts_[j];
+    texts.push_back(static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size());
     return valueBase_[j] + static_cast<uint32_t>(texts.size() - 1);
   }
 
@@ -243,9 +245,13 @@ class BatchedReader {
 
   void storeValueTexts(RowTable& rows) {
     for (std::size_t j = 0; j < valueTexts_.size(); ++j) {
-      const std::vector<std::string_view>& texts = valueTexts_[j];
-      if (texts.empty()) continue;
-      if (rows.appendTexts(j, texts.data(), texts.size()) != valueBase_[j]) badBatch();
+      const std::vector<uint64_t>& spans = valueTexts_[j];
+      if (spans.empty()) continue;
+      views_.resize(spans.size());
+      for (std::size_t i = 0; i < spans.size(); ++i) {
+        views_[i] = std::string_view(bytes_.data() + (spans[i] >> 32), spans[i] & UINT32_MAX);
+      }
+      if (rows.appendTexts(j, views_.data(), views_.size()) != valueBase_[j]) badBatch();
     }
   }
 
@@ -265,7 +271,7 @@ class BatchedReader {
   // value column), its number of texts then, and the batch's texts of it.
   std::vector<char> valueColumn_;
   std::vector<uint32_t> valueBase_;
-  std::vector<std::vector<std::string_view>> valueTexts_;
+  std::vector<std::vector<uint64_t>> valueTexts_;  // start in bytes_ << 32 | length
   std::vector<std::size_t> lengths_;   // the lengths of the batch's data rows
 };
 
