@@ -152,6 +152,12 @@ TEST(TotalsTest, AgreesWithStrtodAndPrintf) {
       ASSERT_EQ(ended, whole) << text;
       ASSERT_EQ(cut, whole) << text;
     }
+    // The inline reading of plain texts reads what readMicros reads.
+    int64_t plain = 0;
+    if (readPlainMicros(text, uint64_t{1} << 50, plain)) {
+      ASSERT_TRUE(exact) << text;
+      ASSERT_EQ(plain, whole) << text;
+    }
 
     // Dyadic values hit exact ties at the seventh decimal.
     const double sign = random() % 2 ? -1.0 : 1.0;
@@ -163,6 +169,49 @@ TEST(TotalsTest, AgreesWithStrtodAndPrintf) {
       std::string out;
       writeNumber(v, out);
       ASSERT_EQ(out, printfText(v)) << v;
+    }
+  }
+}
+
+// Which texts the inline reading takes itself, and the bound on both sides.
+TEST(TotalsTest, PlainMicrosTakesPlainTextsWithinTheBound) {
+  struct Case {
+    const char* text;
+    uint64_t bound;
+    bool plain;  // read inline
+    bool exact;  // read by readMicros
+    int64_t micros;
+  };
+  const uint64_t big = uint64_t{1} << 62;
+  const Case cases[] = {
+      {"0", big, true, true, 0},
+      {"-0", big, true, true, 0},
+      {"5.", big, true, true, 5000000},
+      {".5", big, true, true, 500000},
+      {"-12.000001", big, true, true, -12000001},
+      {"99999999999.9999", big, true, true, 99999999999999900},
+      {"999999999999999", UINT64_MAX, false, false, 0},  // millionths past 2^64
+      {"1234567890123456", big, false, false, 0},
+      {"1.2345678", big, false, false, 0},
+      {"0.001", 1000, true, true, 1000},
+      {"0.001001", 1000, false, false, 0},
+      {" 7", big, false, true, 7000000},
+      {"+7", big, false, true, 7000000},
+      {"7kg", big, false, true, 7000000},
+      {"1.5.2", big, false, true, 1500000},
+      {"", big, false, true, 0},
+      {"-", big, false, true, 0},
+  };
+  for (const Case& c : cases) {
+    int64_t plain = 0, read = 0;
+    const bool inline_ = readPlainMicros(c.text, c.bound, plain);
+    EXPECT_EQ(readMicros(c.text, c.bound, read), c.exact) << c.text;
+    EXPECT_EQ(inline_, c.plain) << c.text;
+    if (c.plain) {
+      EXPECT_EQ(plain, c.micros) << c.text;
+    }
+    if (c.exact) {
+      EXPECT_EQ(read, c.micros) << c.text;
     }
   }
 }

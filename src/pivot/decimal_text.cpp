@@ -115,9 +115,13 @@ bool readMicros(std::string_view text, uint64_t bound, int64_t& n) {
   if (parsePlainDecimal(text, number)) {
     // Millionths without a division: the digits scaled by a power of ten.
     if (number.decimals > 6) return false;
-    const int64_t scale = kScales[number.decimals];
-    if (number.digits > bound / static_cast<uint64_t>(scale)) return false;
-    n = static_cast<int64_t>(number.digits) * scale;
+    // Past the bound exactly when the product is, which costs no division.
+    uint64_t magnitude = 0;
+    if (__builtin_mul_overflow(number.digits, static_cast<uint64_t>(kScales[number.decimals]), &magnitude) ||
+        magnitude > bound) {
+      return false;
+    }
+    n = static_cast<int64_t>(magnitude);
     if (number.negative) n = -n;
     return true;
   }

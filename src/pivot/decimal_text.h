@@ -65,6 +65,42 @@ void writeMicroUnits(int64_t n, std::string& out);
 // "1e300", "nan").
 bool readMicros(std::string_view text, uint64_t bound, int64_t& n);
 
+// readMicros for the texts that measures mostly hold, inline: an optional
+// minus, then 1 to 15 digits with at most six after a point, and nothing
+// else. Returns true, with `n` set as readMicros sets it, only for such a
+// text within `bound`; false leaves the text to readMicros.
+inline bool readPlainMicros(std::string_view text, uint64_t bound, int64_t& n) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p < end && *p == '-';
+  p += negative ? 1 : 0;
+  uint64_t digits = 0;
+  int count = 0;
+  int decimals = -1;  // none until the point
+  for (; p < end; ++p) {
+    const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(*p)) - '0';
+    if (digit < 10) {
+      digits = digits * 10 + digit;
+      ++count;
+      if (decimals >= 0) ++decimals;
+    } else if (*p == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      return false;
+    }
+    if (count > 15 || decimals > 6) return false;
+  }
+  if (count == 0) return false;
+  static constexpr uint64_t kScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+  uint64_t magnitude = 0;
+  if (__builtin_mul_overflow(digits, kScales[decimals < 0 ? 0 : decimals], &magnitude) ||
+      magnitude > bound) {
+    return false;
+  }
+  n = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+  return true;
+}
+
 // What readNumber reads back from the text that writeNumber writes for x:
 // the running total after an addition, rounded to six decimals.
 double readBack(double x);
