@@ -109,15 +109,14 @@ void writeMicroUnits(int64_t n, std::string& out) {
   out.assign(at, static_cast<std::size_t>(end - at));
 }
 
-bool readMicros(std::string_view text, uint64_t bound, int64_t& n) {
-  static const int64_t kScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+bool readAnyMicros(std::string_view text, uint64_t bound, int64_t& n) {
   PlainDecimal number;
   if (parsePlainDecimal(text, number)) {
     // Millionths without a division: the digits scaled by a power of ten.
     if (number.decimals > 6) return false;
     // Past the bound exactly when the product is, which costs no division.
     uint64_t magnitude = 0;
-    if (__builtin_mul_overflow(number.digits, static_cast<uint64_t>(kScales[number.decimals]), &magnitude) ||
+    if (__builtin_mul_overflow(number.digits, kMicroScales[number.decimals], &magnitude) ||
         magnitude > bound) {
       return false;
     }

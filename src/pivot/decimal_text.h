@@ -59,16 +59,13 @@ bool microUnits(double x, int64_t& n);
 // dropped, 0 without a sign.
 void writeMicroUnits(int64_t n, std::string& out);
 
-// Sets `n` to `text` in whole millionths and returns true when the text
-// (up to a NUL byte, if it holds one) reads as exactly such a number of
-// magnitude at most `bound` millionths; false otherwise ("1.2345678",
-// "1e300", "nan").
-bool readMicros(std::string_view text, uint64_t bound, int64_t& n);
+// The powers of ten that turn digits with 0 to 6 decimals into millionths.
+inline constexpr uint64_t kMicroScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
 
 // readMicros for the texts that measures mostly hold, inline: an optional
 // minus, then 1 to 15 digits with at most six after a point, and nothing
 // else. Returns true, with `n` set as readMicros sets it, only for such a
-// text within `bound`; false leaves the text to readMicros.
+// text within `bound`; false leaves the text to readAnyMicros.
 inline bool readPlainMicros(std::string_view text, uint64_t bound, int64_t& n) {
   const char* p = text.data();
   const char* const end = p + text.size();
@@ -91,14 +88,24 @@ inline bool readPlainMicros(std::string_view text, uint64_t bound, int64_t& n) {
     if (count > 15 || decimals > 6) return false;
   }
   if (count == 0) return false;
-  static constexpr uint64_t kScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
   uint64_t magnitude = 0;
-  if (__builtin_mul_overflow(digits, kScales[decimals < 0 ? 0 : decimals], &magnitude) ||
+  if (__builtin_mul_overflow(digits, kMicroScales[decimals < 0 ? 0 : decimals], &magnitude) ||
       magnitude > bound) {
     return false;
   }
   n = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
   return true;
+}
+
+// readMicros for every text, without the inline path.
+bool readAnyMicros(std::string_view text, uint64_t bound, int64_t& n);
+
+// Sets `n` to `text` in whole millionths and returns true when the text
+// (up to a NUL byte, if it holds one) reads as exactly such a number of
+// magnitude at most `bound` millionths; false otherwise ("1.2345678",
+// "1e300", "nan"). Plain texts are read inline.
+inline bool readMicros(std::string_view text, uint64_t bound, int64_t& n) {
+  return readPlainMicros(text, bound, n) || readAnyMicros(text, bound, n);
 }
 
 // What readNumber reads back from the text that writeNumber writes for x:

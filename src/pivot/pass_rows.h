@@ -84,9 +84,7 @@ class MeasureValues {
 
   int64_t readMicros(uint32_t id) {
     int64_t n = 0;
-    const std::string_view text = table_->text(column_, id);
-    if (readPlainMicros(text, kExactMicros, n)) return n;
-    return tabulon::readMicros(text, kExactMicros, n) ? n : kInexact;
+    return tabulon::readMicros(table_->text(column_, id), kExactMicros, n) ? n : kInexact;
   }
 
   const RowTable* table_;
