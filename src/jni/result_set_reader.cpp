@@ -161,9 +161,9 @@ class BatchedReader {
 
   // Walks the index: per row its cell count, then each cell's entry. The
   // header goes in as texts (it decides which columns hold values); the
-  // data rows as numbers, written in place, all of the batch added at once: a cell written
-  // out is entered in its column, a cell that names a slot takes the
-  // slot's number.
+  // data rows as numbers, written in place and added all at once: a cell
+  // written out is entered in its column, a cell that names a slot takes
+  // the slot's number.
   void appendRows(jint count, jint used, RowTable& rows) {
     std::size_t at = 2;
     jint start = 0;

@@ -1,6 +1,5 @@
 #include "pivot/row_table.h"
 
-#include <cstring>
 #include <stdexcept>
 
 #include "pivot/dim_node.h"
@@ -210,14 +209,6 @@ void RowTable::push_back(const RowRef& row) {
 void RowTable::appendIds(const uint32_t* ids, std::size_t count) {
   ids_.append(ids, count);
   endRow(count, ids_.size());
-}
-
-void RowTable::appendIdRows(const uint32_t* ids, const std::size_t* lengths,
-                            std::size_t rowCount) {
-  std::size_t total = 0;
-  for (std::size_t r = 0; r < rowCount; ++r) total += lengths[r];
-  if (total > 0) std::memcpy(idRowSpace(total), ids, total * sizeof(uint32_t));
-  addIdRows(lengths, rowCount);
 }
 
 uint32_t* RowTable::idRowSpace(std::size_t cells) {

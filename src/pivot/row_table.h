@@ -164,13 +164,11 @@ class RowTable {
   void push_back(const RowRef& row);
   // Appends a row of text numbers, `ids[j]` a number of column j.
   void appendIds(const uint32_t* ids, std::size_t count);
-  // Appends `rowCount` rows of text numbers, row r of `lengths[r]`, end to
-  // end in `ids`: the same as appendIds row by row, in one copy.
-  void appendIdRows(const uint32_t* ids, const std::size_t* lengths, std::size_t rowCount);
   // Room for `cells` numbers past the stored rows, for a caller to write
   // rows of numbers in place: returns where they go, valid until a row is
   // appended. addIdRows makes them rows: the first `rowCount` rows of
-  // `lengths[r]` numbers there, end to end.
+  // `lengths[r]` numbers there, end to end (the same as appendIds row by
+  // row).
   uint32_t* idRowSpace(std::size_t cells);
   void addIdRows(const std::size_t* lengths, std::size_t rowCount);
 
