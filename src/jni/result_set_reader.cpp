@@ -1,7 +1,9 @@
 #include "jni/result_set_reader.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -69,17 +71,22 @@ jobjectArray holderOf(JNIEnv* env, const char* arrayClassName, jobject element) 
 // slots are made when the column first names one.
 class SlotIds {
  public:
-  SlotIds() : columns_(static_cast<std::size_t>(kCachedColumns)) {}
-  // The slot's number, or null when the entry names no slot.
-  uint32_t* at(std::size_t column, uint32_t slot) {
-    if (column >= columns_.size() || slot >= kSlots) return nullptr;
-    std::vector<uint32_t>& ids = columns_[column];
-    if (ids.empty()) ids.assign(kSlots, ColumnTexts::kNoText);
-    return &ids[slot];
+  // The column's slots, or null past the columns that have a table.
+  uint32_t* of(std::size_t column) {
+    if (column >= static_cast<std::size_t>(kCachedColumns)) return nullptr;
+    uint32_t* ids = tables_[column].get();
+    return ids != nullptr ? ids : make(column);
   }
 
  private:
-  std::vector<std::vector<uint32_t>> columns_;
+  uint32_t* make(std::size_t column) {
+    tables_[column].reset(new uint32_t[kSlots]);
+    uint32_t* ids = tables_[column].get();
+    std::fill(ids, ids + kSlots, ColumnTexts::kNoText);
+    return ids;
+  }
+
+  std::unique_ptr<uint32_t[]> tables_[kCachedColumns];
 };
 
 // The batched reader: the Java arrays that the reader class fills, and
@@ -165,93 +172,111 @@ class BatchedReader {
   // written out is entered in its column, a cell that names a slot takes
   // the slot's number.
   void appendRows(jint count, jint used, RowTable& rows) {
-    std::size_t at = 2;
-    jint start = 0;
-    const auto nextEntry = [&] {
-      if (at >= index_.size()) badBatch();
-      return index_[at++];
-    };
-    const auto written = [&](jint end) {
-      if (end < start || end > used) badBatch();
-      std::string_view bytes(bytes_.data() + start, static_cast<std::size_t>(end - start));
-      start = end;
-      return bytes;
-    };
+    Walk walk{index_.data() + 2, index_.data() + index_.size(), 0, used};
+    jint r = 0;
+    if (rows.empty()) {
+      appendHeader(walk, rows);
+      r = 1;
+    }
     lengths_.clear();
-    startValueTexts(rows);
+    startValueTexts(rows, static_cast<std::size_t>(count - r));
     // The data rows' numbers go straight into the store's room past its
     // rows; the index bounds how many there are.
-    uint32_t* room = nullptr;
-    std::size_t filled = 0;
-    for (jint r = 0; r < count; ++r) {
-      const jint cells = nextEntry();
-      if (cells < 0 || static_cast<std::size_t>(cells) > index_.size() - at) badBatch();
-      if (rows.empty()) {
-        views_.clear();
-        for (jint k = 0; k < cells; ++k) views_.push_back(written(nextEntry()));
-        appendRow(rows, views_.data(), views_.size());
-        continue;
-      }
-      if (room == nullptr) room = rows.idRowSpace(index_.size());
-      uint32_t* out = room + filled;
-      filled += static_cast<std::size_t>(cells);
+    uint32_t* out = rows.idRowSpace(index_.size());
+    for (; r < count; ++r) {
+      const jint cells = walk.next();
+      if (cells < 0 || cells > walk.end - walk.at) badBatch();
       for (jint k = 0; k < cells; ++k) {
-        const jint entry = nextEntry();
-        if (entry >= 0) {
-          out[k] = enter(rows, static_cast<std::size_t>(k), written(entry));
-          continue;
-        }
-        const uint32_t code = ~static_cast<uint32_t>(entry);
-        const bool takeOver = code >= kSlots;
-        uint32_t* slot = slotIds_.at(k, takeOver ? code - kSlots : code);
-        if (slot == nullptr) badBatch();
-        if (takeOver) {
-          *slot = enter(rows, static_cast<std::size_t>(k), written(nextEntry()));
-        } else if (*slot == ColumnTexts::kNoText) {
-          badBatch();  // a slot that was never filled
-        }
-        out[k] = *slot;
+        out[k] = cellId(walk, rows, static_cast<std::size_t>(k));
       }
+      out += cells;
       lengths_.push_back(static_cast<std::size_t>(cells));
     }
     storeValueTexts(rows);
     rows.addIdRows(lengths_.data(), lengths_.size());
   }
 
+  // Where the walk over a batch's index and text is.
+  struct Walk {
+    const jint* at;
+    const jint* end;
+    jint start;  // where the next written text starts
+    jint used;   // the text bytes of the batch
+
+    jint next() {
+      if (at == end) badBatch();
+      return *at++;
+    }
+    // The next text written, which ends at `textEnd`.
+    std::string_view text(const char* bytes, jint textEnd) {
+      if (textEnd < start || textEnd > used) badBatch();
+      std::string_view t(bytes + start, static_cast<std::size_t>(textEnd - start));
+      start = textEnd;
+      return t;
+    }
+  };
+
+  void appendHeader(Walk& walk, RowTable& rows) {
+    const jint cells = walk.next();
+    if (cells < 0 || cells > walk.end - walk.at) badBatch();
+    views_.clear();
+    for (jint k = 0; k < cells; ++k) views_.push_back(walk.text(bytes_.data(), walk.next()));
+    appendRow(rows, views_.data(), views_.size());
+  }
+
+  // The number of the next cell, of column `j`.
+  uint32_t cellId(Walk& walk, RowTable& rows, std::size_t j) {
+    const jint entry = walk.next();
+    if (entry >= 0) return enter(rows, j, walk.text(bytes_.data(), entry));
+    const uint32_t code = ~static_cast<uint32_t>(entry);
+    uint32_t* slots = slotIds_.of(j);
+    if (slots == nullptr) badBatch();
+    if (code < kSlots) {
+      const uint32_t id = slots[code];
+      if (id == ColumnTexts::kNoText) badBatch();  // a slot that was never filled
+      return id;
+    }
+    if (code >= 2 * kSlots) badBatch();
+    return slots[code - kSlots] = enter(rows, j, walk.text(bytes_.data(), walk.next()));
+  }
+
   // The number of `text` in column `j`. A value's number is the next of its
   // column's; the texts are stored after the batch, each column in one
   // sweep (storeValueTexts).
   uint32_t enter(RowTable& rows, std::size_t j, std::string_view text) {
-    if (j >= valueTexts_.size() || !valueColumn_[j]) return rows.intern(j, text);
+    if (j >= valueColumns_ || !valueColumn_[j]) return rows.intern(j, text);
     // Kept as one number, start and length: a view or a pair would be read
     // back whole from the stack before its halves are stored there.
-    std::vector<uint64_t>& texts = valueTexts_[j];
-    texts.push_back(static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size());
-    return valueBase_[j] + static_cast<uint32_t>(texts.size() - 1);
+    const uint32_t queued = queued_[j]++;
+    valueTexts_[j][queued] = static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size();
+    return valueBase_[j] + queued;
   }
 
-  // Notes the value columns of `rows` and where their numbers go on.
-  void startValueTexts(const RowTable& rows) {
+  // Notes the value columns of `rows`, where their numbers go on, and room
+  // for the texts of `dataRows` rows.
+  void startValueTexts(const RowTable& rows, std::size_t dataRows) {
     const std::size_t columns = rows.columnCount();
+    valueColumns_ = columns;
     valueTexts_.resize(columns);
     valueColumn_.assign(columns, 0);
     valueBase_.assign(columns, 0);
+    queued_.assign(columns, 0);
     for (std::size_t j = 0; j < columns; ++j) {
       valueColumn_[j] = rows.column(j).storesEveryText();
       valueBase_[j] = rows.column(j).size();
-      valueTexts_[j].clear();
+      if (valueColumn_[j]) valueTexts_[j].resize(dataRows);
     }
   }
 
   void storeValueTexts(RowTable& rows) {
-    for (std::size_t j = 0; j < valueTexts_.size(); ++j) {
-      const std::vector<uint64_t>& spans = valueTexts_[j];
-      if (spans.empty()) continue;
-      views_.resize(spans.size());
-      for (std::size_t i = 0; i < spans.size(); ++i) {
-        views_[i] = std::string_view(bytes_.data() + (spans[i] >> 32), spans[i] & UINT32_MAX);
-      }
-      if (rows.appendTexts(j, views_.data(), views_.size()) != valueBase_[j]) badBatch();
+    for (std::size_t j = 0; j < valueColumns_; ++j) {
+      if (queued_[j] == 0) continue;
+      const uint64_t* spans = valueTexts_[j].data();
+      const char* bytes = bytes_.data();
+      const uint32_t first = rows.appendEach(j, queued_[j], [spans, bytes](std::size_t i) {
+        return std::string_view(bytes + (spans[i] >> 32), spans[i] & UINT32_MAX);
+      });
+      if (first != valueBase_[j]) badBatch();
     }
   }
 
@@ -267,10 +292,13 @@ class BatchedReader {
   std::vector<jint> index_;
   std::vector<char> bytes_;
   std::vector<std::string_view> views_;
-  // Per column of the batch's start: whether it stores every text (a
-  // value column), its number of texts then, and the batch's texts of it.
+  // Per column of the batch's start (valueColumns_ of them): whether it
+  // stores every text (a value column), its number of texts then, and the
+  // batch's texts of it so far.
+  std::size_t valueColumns_ = 0;
   std::vector<char> valueColumn_;
   std::vector<uint32_t> valueBase_;
+  std::vector<uint32_t> queued_;
   std::vector<std::vector<uint64_t>> valueTexts_;  // start in bytes_ << 32 | length
   std::vector<std::size_t> lengths_;   // the lengths of the batch's data rows
 };

@@ -19,36 +19,7 @@ uint32_t ColumnTexts::add(std::string_view text) {
   return id;
 }
 
-uint32_t ColumnTexts::appendTexts(const std::string_view* texts, std::size_t count) {
-  const uint32_t first = size();
-  if (!everyText_ || count > kNoText - 1 - first) throw std::length_error("too many texts in a column");
-  std::size_t total = 0;
-  for (std::size_t i = 0; i < count; ++i) total += texts[i].size();
-  const std::size_t at = bytes_.size();
-  if (((at + total) >> offsetBits_) > carries_.size()) {
-    // The offsets pass a multiple of 2^offsetBits_: one by one.
-    for (std::size_t i = 0; i < count; ++i) add(texts[i]);
-    return first;
-  }
-  if (starts_.empty()) starts_.push_back(0);
-  const std::size_t startsAt = starts_.size();
-  bytes_.resize(at + total);
-  starts_.resize(startsAt + count);
-  char* out = bytes_.data() + at;
-  uint32_t* starts = starts_.data() + startsAt;
-  uint64_t end = at;
-  const uint64_t low = (uint64_t{1} << offsetBits_) - 1;
-  std::size_t longest = longest_;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t n = texts[i].size();
-    out = copyBytes(out, texts[i].data(), n);
-    end += n;
-    starts[i] = static_cast<uint32_t>(end & low);
-    longest = std::max(longest, n);
-  }
-  longest_ = longest;
-  return first;
-}
+void ColumnTexts::tooManyTexts() { throw std::length_error("too many texts in a column"); }
 
 uint64_t ColumnTexts::offset(uint32_t id) const {
   const uint64_t carried = static_cast<uint64_t>(

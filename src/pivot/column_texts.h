@@ -9,11 +9,13 @@
 #ifndef TABULON_PIVOT_COLUMN_TEXTS_H_
 #define TABULON_PIVOT_COLUMN_TEXTS_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "pivot/byte_copy.h"
 #include "pivot/open_table.h"
 #include "pivot/pod_buffer.h"
 #include "pivot/text_index.h"
@@ -47,7 +49,12 @@ class ColumnTexts {
   // Stores `count` texts as new ones, numbered on from size(), in one
   // sweep that makes room for all of them first; returns the first one's
   // number. Only for a column that stores every text.
-  uint32_t appendTexts(const std::string_view* texts, std::size_t count);
+  uint32_t appendTexts(const std::string_view* texts, std::size_t count) {
+    return appendEach(count, [texts](std::size_t i) { return texts[i]; });
+  }
+  // The same for the texts textOf(0) ... textOf(count - 1).
+  template <typename TextOf>
+  uint32_t appendEach(std::size_t count, TextOf textOf);
   // Brings what interning a text of this key reads into the cache (a hint).
   void prefetch(const TextKey& key) const { index_.prefetch(key); }
   // The number of `text`, or kNoText.
@@ -63,6 +70,7 @@ class ColumnTexts {
 
  private:
   uint32_t add(std::string_view text);
+  [[noreturn]] static void tooManyTexts();
   // Where text `id` starts in bytes_ (the end of the last text for size()).
   uint64_t offset(uint32_t id) const;
 
@@ -80,6 +88,38 @@ class ColumnTexts {
   std::size_t longest_ = 0;
   bool everyText_ = false;
 };
+
+template <typename TextOf>
+uint32_t ColumnTexts::appendEach(std::size_t count, TextOf textOf) {
+  const uint32_t first = size();
+  if (!everyText_ || count > kNoText - 1 - first) tooManyTexts();
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < count; ++i) total += textOf(i).size();
+  const std::size_t at = bytes_.size();
+  if (((at + total) >> offsetBits_) > carries_.size()) {
+    // The offsets pass a multiple of 2^offsetBits_: one by one.
+    for (std::size_t i = 0; i < count; ++i) add(textOf(i));
+    return first;
+  }
+  if (starts_.empty()) starts_.push_back(0);
+  const std::size_t startsAt = starts_.size();
+  bytes_.resize(at + total);
+  starts_.resize(startsAt + count);
+  char* out = bytes_.data() + at;
+  uint32_t* starts = starts_.data() + startsAt;
+  uint64_t end = at;
+  const uint64_t low = (uint64_t{1} << offsetBits_) - 1;
+  std::size_t longest = longest_;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view text = textOf(i);
+    out = copyBytes(out, text.data(), text.size());
+    end += text.size();
+    starts[i] = static_cast<uint32_t>(end & low);
+    longest = std::max(longest, text.size());
+  }
+  longest_ = longest;
+  return first;
+}
 
 }  // namespace tabulon
 

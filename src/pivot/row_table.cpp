@@ -76,16 +76,11 @@ ColumnTexts& RowTable::columnAt(std::size_t j) {
 }
 
 uint32_t RowTable::intern(std::size_t j, std::string_view text) {
-  if (text.size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
+  if (text.size() > UINT32_MAX) tooLong();
   return columnAt(j).intern(text);
 }
 
-uint32_t RowTable::appendTexts(std::size_t j, const std::string_view* texts, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (texts[i].size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
-  }
-  return columnAt(j).appendTexts(texts, count);
-}
+void RowTable::tooLong() { throw std::length_error("a text of 4 GiB or more"); }
 
 void RowTable::markValueColumns(const std::string_view* cells, std::size_t count) {
   if (count > columns_.size()) columns_.resize(count);
@@ -160,7 +155,7 @@ void RowTable::internColumn(std::size_t j, const std::string_view* cells,
     for (std::size_t r = 0, start = 0; r < rowCount; start += lengths[r], ++r) {
       if (lengths[r] <= j) continue;
       const std::size_t cell = start + j;
-      if (cells[cell].size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
+      if (cells[cell].size() > UINT32_MAX) tooLong();
       ids[cell] = id++;
       texts.push_back(cells[cell]);
     }
@@ -176,7 +171,7 @@ void RowTable::internColumn(std::size_t j, const std::string_view* cells,
   for (std::size_t r = 0, start = 0; r < rowCount; start += lengths[r], ++r) {
     if (lengths[r] <= j) continue;
     const std::size_t cell = start + j;
-    if (cells[cell].size() > UINT32_MAX) throw std::length_error("a text of 4 GiB or more");
+    if (cells[cell].size() > UINT32_MAX) tooLong();
     if (count == kAhead) enterFirst();
     const std::size_t slot = (first + count) % kAhead;
     waiting[slot] = cell;

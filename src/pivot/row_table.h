@@ -183,7 +183,18 @@ class RowTable {
   uint32_t intern(std::size_t j, std::string_view text);
   // Stores `count` texts in column `j`, one that stores every text, as new
   // ones (ColumnTexts::appendTexts); returns the first one's number.
-  uint32_t appendTexts(std::size_t j, const std::string_view* texts, std::size_t count);
+  uint32_t appendTexts(std::size_t j, const std::string_view* texts, std::size_t count) {
+    return appendEach(j, count, [texts](std::size_t i) { return texts[i]; });
+  }
+  // The same for the texts textOf(0) ... textOf(count - 1).
+  template <typename TextOf>
+  uint32_t appendEach(std::size_t j, std::size_t count, TextOf textOf) {
+    return columnAt(j).appendEach(count, [&textOf](std::size_t i) {
+      const std::string_view text = textOf(i);
+      if (text.size() > UINT32_MAX) tooLong();
+      return text;
+    });
+  }
   // The number of `text` in column `j`, or ColumnTexts::kNoText.
   uint32_t find(std::size_t j, std::string_view text) const {
     return j < columns_.size() ? columns_[j].find(text) : ColumnTexts::kNoText;
@@ -249,6 +260,7 @@ class RowTable {
     valueNames_.swap(other.valueNames_);
   }
   ColumnTexts& columnAt(std::size_t j);
+  [[noreturn]] static void tooLong();
   // Marks the value columns of the header `cells` (see setValueColumns).
   void markValueColumns(const std::string_view* cells, std::size_t count);
   // Enters the texts of column `j` of appendRows' rows, in row order, into
