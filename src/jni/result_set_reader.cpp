@@ -139,6 +139,45 @@ class BatchedReader {
   }
 
  private:
+  // Where the walk over a batch's index and text is.
+  struct Walk {
+    const jint* at;
+    const jint* end;
+    jint start;  // where the next written text starts
+    jint used;   // the text bytes of the batch
+
+    jint next() {
+      if (at == end) badBatch();
+      return *at++;
+    }
+    // The next text written, which ends at `textEnd`.
+    std::string_view text(const char* bytes, jint textEnd) {
+      if (textEnd < start || textEnd > used) badBatch();
+      std::string_view t(bytes + start, static_cast<std::size_t>(textEnd - start));
+      start = textEnd;
+      return t;
+    }
+  };
+
+  // What the walk keeps of one column of the table as the batch starts.
+  struct ColumnState {
+    uint32_t* slots = nullptr;  // its slot numbers, once it names a slot
+    // A value column's texts of the batch so far (start in bytes_ << 32 |
+    // length), null for other columns; its number of texts at the start.
+    uint64_t* spans = nullptr;
+    uint32_t base = 0;
+    uint32_t queued = 0;
+  };
+
+  // Where the walk is among the batch's data rows: the row, the cell in it,
+  // the row's cells (-1 before its count is read) and where its numbers go.
+  struct Place {
+    jint row;
+    jint cell;
+    jint cells;
+    uint32_t* out;
+  };
+
   // Copies the two arrays' used parts and appends the `count` rows.
   void copyBatch(jint count, RowTable& rows) {
     LocalRef<jintArray> index(
@@ -178,43 +217,87 @@ class BatchedReader {
       appendHeader(walk, rows);
       r = 1;
     }
-    lengths_.clear();
-    startValueTexts(rows, static_cast<std::size_t>(count - r));
+    const std::size_t dataRows = static_cast<std::size_t>(count - r);
+    startValueTexts(rows, dataRows);
+    lengths_.resize(dataRows);
     // The data rows' numbers go straight into the store's room past its
     // rows; the index bounds how many there are.
-    uint32_t* out = rows.idRowSpace(index_.size());
-    for (; r < count; ++r) {
-      const jint cells = walk.next();
-      if (cells < 0 || cells > walk.end - walk.at) badBatch();
-      for (jint k = 0; k < cells; ++k) {
-        out[k] = cellId(walk, rows, static_cast<std::size_t>(k));
+    Place place{0, 0, -1, rows.idRowSpace(index_.size())};
+    const jint rowCount = static_cast<jint>(dataRows);
+    while (place.row < rowCount) {
+      walkPlainCells(walk, place, rowCount);
+      if (place.row == rowCount) break;
+      if (place.cells < 0) {
+        // Only a malformed row count stops the plain walk at a row's start.
+        const jint cells = walk.next();
+        if (cells < 0 || cells > walk.end - walk.at) badBatch();
+        place.cells = cells;
+        place.cell = 0;
+        continue;
       }
-      out += cells;
-      lengths_.push_back(static_cast<std::size_t>(cells));
+      place.out[place.cell] = cellId(walk, rows, static_cast<std::size_t>(place.cell));
+      ++place.cell;
     }
     storeValueTexts(rows);
     rows.addIdRows(lengths_.data(), lengths_.size());
   }
 
-  // Where the walk over a batch's index and text is.
-  struct Walk {
-    const jint* at;
-    const jint* end;
-    jint start;  // where the next written text starts
-    jint used;   // the text bytes of the batch
-
-    jint next() {
-      if (at == end) badBatch();
-      return *at++;
+  // Walks on over the cells that most rows are made of: values of columns
+  // the batch has a state for, and slots that those columns filled before.
+  // Stops before any other cell, before a malformed row count, or after
+  // the last of `rowCount` rows (the place lies before it). It calls
+  // nothing, so the walk stays in registers; cellId takes the cells it
+  // stops at.
+  [[gnu::noinline]] void walkPlainCells(Walk& walk, Place& place, jint rowCount) {
+    const jint* at = walk.at;
+    const jint* const end = walk.end;
+    jint start = walk.start;
+    const jint used = walk.used;
+    jint row = place.row;
+    jint k = place.cell;
+    jint cells = place.cells;
+    uint32_t* out = place.out;
+    ColumnState* const columns = columns_.data();
+    const jint known = static_cast<jint>(columns_.size());
+    std::size_t* const lengths = lengths_.data();
+    for (;;) {
+      if (k == cells) {
+        lengths[row] = static_cast<std::size_t>(cells);
+        out += cells;
+        cells = -1;
+        k = 0;
+        if (++row == rowCount) break;
+      }
+      if (at == end) break;
+      const jint entry = *at;
+      if (cells < 0) {
+        if (entry < 0 || entry > end - at - 1) break;
+        cells = entry;
+        ++at;
+        continue;
+      }
+      if (k >= known) break;
+      ColumnState& column = columns[k];
+      uint32_t id;
+      if (entry >= 0) {
+        if (column.spans == nullptr || entry < start || entry > used) break;
+        column.spans[column.queued] =
+            static_cast<uint64_t>(start) << 32 | static_cast<uint32_t>(entry - start);
+        id = column.base + column.queued++;
+        start = entry;
+      } else {
+        const uint32_t code = ~static_cast<uint32_t>(entry);
+        if (code >= kSlots || column.slots == nullptr) break;
+        id = column.slots[code];
+        if (id == ColumnTexts::kNoText) break;
+      }
+      ++at;
+      out[k++] = id;
     }
-    // The next text written, which ends at `textEnd`.
-    std::string_view text(const char* bytes, jint textEnd) {
-      if (textEnd < start || textEnd > used) badBatch();
-      std::string_view t(bytes + start, static_cast<std::size_t>(textEnd - start));
-      start = textEnd;
-      return t;
-    }
-  };
+    walk.at = at;
+    walk.start = start;
+    place = Place{row, k, cells, out};
+  }
 
   void appendHeader(Walk& walk, RowTable& rows) {
     const jint cells = walk.next();
@@ -226,57 +309,71 @@ class BatchedReader {
 
   // The number of the next cell, of column `j`.
   uint32_t cellId(Walk& walk, RowTable& rows, std::size_t j) {
+    ColumnState* column = j < columns_.size() ? &columns_[j] : nullptr;
     const jint entry = walk.next();
-    if (entry >= 0) return enter(rows, j, walk.text(bytes_.data(), entry));
+    if (entry >= 0) return enter(rows, column, j, walk.text(bytes_.data(), entry));
     const uint32_t code = ~static_cast<uint32_t>(entry);
-    uint32_t* slots = slotIds_.of(j);
-    if (slots == nullptr) badBatch();
+    uint32_t* slots = column != nullptr && column->slots != nullptr ? column->slots : slotsOf(column, j);
     if (code < kSlots) {
       const uint32_t id = slots[code];
       if (id == ColumnTexts::kNoText) badBatch();  // a slot that was never filled
       return id;
     }
     if (code >= 2 * kSlots) badBatch();
-    return slots[code - kSlots] = enter(rows, j, walk.text(bytes_.data(), walk.next()));
+    return slots[code - kSlots] = enter(rows, column, j, walk.text(bytes_.data(), walk.next()));
+  }
+
+  // The slot numbers of column `j` (kept in its state, if it has one).
+  [[gnu::cold, gnu::noinline]] uint32_t* slotsOf(ColumnState* column, std::size_t j) {
+    uint32_t* slots = slotIds_.of(j);
+    if (slots == nullptr) badBatch();
+    if (column != nullptr) column->slots = slots;
+    return slots;
   }
 
   // The number of `text` in column `j`. A value's number is the next of its
   // column's; the texts are stored after the batch, each column in one
   // sweep (storeValueTexts).
-  uint32_t enter(RowTable& rows, std::size_t j, std::string_view text) {
-    if (j >= valueColumns_ || !valueColumn_[j]) return rows.intern(j, text);
+  uint32_t enter(RowTable& rows, ColumnState* column, std::size_t j, std::string_view text) {
+    if (column == nullptr || column->spans == nullptr) return intern(rows, j, text);
     // Kept as one number, start and length: a view or a pair would be read
     // back whole from the stack before its halves are stored there.
-    const uint32_t queued = queued_[j]++;
-    valueTexts_[j][queued] = static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size();
-    return valueBase_[j] + queued;
+    column->spans[column->queued] = static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size();
+    return column->base + column->queued++;
   }
 
-  // Notes the value columns of `rows`, where their numbers go on, and room
-  // for the texts of `dataRows` rows.
+  // Off the hot path: most cells are values or name a slot.
+  [[gnu::cold, gnu::noinline]] static uint32_t intern(RowTable& rows, std::size_t j, std::string_view text) {
+    return rows.intern(j, text);
+  }
+
+  // The state of the columns of `rows` for a batch: where each value
+  // column's numbers go on, with room for the texts of `dataRows` rows.
   void startValueTexts(const RowTable& rows, std::size_t dataRows) {
-    const std::size_t columns = rows.columnCount();
-    valueColumns_ = columns;
-    valueTexts_.resize(columns);
-    valueColumn_.assign(columns, 0);
-    valueBase_.assign(columns, 0);
-    queued_.assign(columns, 0);
-    for (std::size_t j = 0; j < columns; ++j) {
-      valueColumn_[j] = rows.column(j).storesEveryText();
-      valueBase_[j] = rows.column(j).size();
-      if (valueColumn_[j]) valueTexts_[j].resize(dataRows);
+    const std::size_t count = rows.columnCount();
+    columns_.assign(count, ColumnState{});
+    std::size_t values = 0;
+    for (std::size_t j = 0; j < count; ++j) values += rows.column(j).storesEveryText() ? 1 : 0;
+    spans_.resize(values * dataRows);
+    uint64_t* room = spans_.data();
+    for (std::size_t j = 0; j < count; ++j) {
+      if (!rows.column(j).storesEveryText()) continue;
+      columns_[j].spans = room;
+      columns_[j].base = rows.column(j).size();
+      room += dataRows;
     }
   }
 
   void storeValueTexts(RowTable& rows) {
-    for (std::size_t j = 0; j < valueColumns_; ++j) {
-      if (queued_[j] == 0) continue;
-      const uint64_t* spans = valueTexts_[j].data();
-      const char* bytes = bytes_.data();
-      const uint32_t first = rows.appendEach(j, queued_[j], [spans, bytes](std::size_t i) {
+    const char* bytes = bytes_.data();
+    for (std::size_t j = 0; j < columns_.size(); ++j) {
+      const ColumnState& column = columns_[j];
+      if (column.queued == 0) continue;
+      const uint64_t* spans = column.spans;
+      const uint32_t first = rows.appendEach(j, column.queued, [spans, bytes](std::size_t i) {
         return std::string_view(bytes + (spans[i] >> 32), spans[i] & UINT32_MAX);
       });
-      if (first != valueBase_[j]) badBatch();
+      if (first != column.base) badBatch();
     }
   }
 
@@ -292,14 +389,8 @@ class BatchedReader {
   std::vector<jint> index_;
   std::vector<char> bytes_;
   std::vector<std::string_view> views_;
-  // Per column of the batch's start (valueColumns_ of them): whether it
-  // stores every text (a value column), its number of texts then, and the
-  // batch's texts of it so far.
-  std::size_t valueColumns_ = 0;
-  std::vector<char> valueColumn_;
-  std::vector<uint32_t> valueBase_;
-  std::vector<uint32_t> queued_;
-  std::vector<std::vector<uint64_t>> valueTexts_;  // start in bytes_ << 32 | length
+  std::vector<ColumnState> columns_;  // per column of the batch's start
+  std::vector<uint64_t> spans_;       // the value columns' ColumnState::spans
   std::vector<std::size_t> lengths_;   // the lengths of the batch's data rows
 };
 

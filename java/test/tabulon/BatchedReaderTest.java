@@ -47,6 +47,7 @@ class BatchedReaderTest {
     final String[][] rows;
     final List<String> calls = new ArrayList<>();
     final SQLException error = new SQLException("injected failure");
+    int[] widths;  // per row its column count, when not that of the names
     String failMethod = "";
     int failAt;
     int failCalls;
@@ -68,7 +69,7 @@ class BatchedReaderTest {
       }
       switch (method) {
         case "next": return ++row < rows.length;
-        case "getColumnCount": return names.length;
+        case "getColumnCount": return widths == null ? names.length : widths[Math.max(row, 0)];
         case "getColumnName": return names[(Integer) args[0] - 1];
         case "getString": return rows[row][(Integer) args[0] - 1];
         default: throw new SQLException("unexpected call " + method);
@@ -148,6 +149,21 @@ class BatchedReaderTest {
     assertEquals(transform(new Fake(new String[] {"a"}, new String[0][]), true),
         transform(empty, false));
     assertEquals(List.of("next"), empty.calls);
+  }
+
+  // Rows shorter and longer than the header (the column count changes from row to row, the
+  // header being as wide as the first row): the cells past the header's width are read alike.
+  @Test
+  void rowsOfOtherLengthsReadAlike() {
+    Fake perCell = randomTable(7, 3000);
+    Fake batched = randomTable(7, 3000);
+    Random random = new Random(7);
+    int[] widths = new int[3000];
+    for (int r = 0; r < widths.length; r++) widths[r] = r == 0 ? 6 : 5 + random.nextInt(3);
+    perCell.widths = widths;
+    batched.widths = widths;
+    assertEquals(transform(perCell, true), transform(batched, false));
+    assertEquals(perCell.calls, batched.calls);
   }
 
   // The reader class's bytes are those of Java's modified UTF-8 (DataOutput.writeUTF, which is
