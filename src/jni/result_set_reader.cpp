@@ -313,7 +313,8 @@ class BatchedReader {
     const jint entry = walk.next();
     if (entry >= 0) return enter(rows, column, j, walk.text(bytes_.data(), entry));
     const uint32_t code = ~static_cast<uint32_t>(entry);
-    uint32_t* slots = column != nullptr && column->slots != nullptr ? column->slots : slotsOf(column, j);
+    uint32_t* slots =
+        column != nullptr && column->slots != nullptr ? column->slots : slotsOf(column, j);
     if (code < kSlots) {
       const uint32_t id = slots[code];
       if (id == ColumnTexts::kNoText) badBatch();  // a slot that was never filled
@@ -338,12 +339,14 @@ class BatchedReader {
     if (column == nullptr || column->spans == nullptr) return intern(rows, j, text);
     // Kept as one number, start and length: a view or a pair would be read
     // back whole from the stack before its halves are stored there.
-    column->spans[column->queued] = static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size();
+    column->spans[column->queued] =
+        static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size();
     return column->base + column->queued++;
   }
 
   // Off the hot path: most cells are values or name a slot.
-  [[gnu::cold, gnu::noinline]] static uint32_t intern(RowTable& rows, std::size_t j, std::string_view text) {
+  [[gnu::cold, gnu::noinline]] static uint32_t intern(RowTable& rows, std::size_t j,
+                                                       std::string_view text) {
     return rows.intern(j, text);
   }
 

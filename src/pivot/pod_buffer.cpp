@@ -32,14 +32,16 @@ std::size_t pages(std::size_t bytes) {
 void* map(std::size_t bytes) {
   const std::size_t length = pages(bytes);
   const std::size_t slack = huge(bytes) ? kHugePage : 0;
-  void* raw = mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* raw =
+      mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) throw std::bad_alloc();
   if (slack == 0) return raw;
   const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
   const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
   if (aligned > start) munmap(raw, aligned - start);
   const uintptr_t end = aligned + length;
-  if (start + length + slack > end) munmap(reinterpret_cast<void*>(end), start + length + slack - end);
+  const uintptr_t spanEnd = start + length + slack;
+  if (spanEnd > end) munmap(reinterpret_cast<void*>(end), spanEnd - end);
 #ifdef MADV_HUGEPAGE
   madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
 #endif
@@ -56,7 +58,8 @@ void* remap(void* block, std::size_t oldBytes, std::size_t newBytes) {
     return block;
   }
   void* target = map(newBytes);
-  void* moved = mremap(block, pages(oldBytes), pages(newBytes), MREMAP_MAYMOVE | MREMAP_FIXED, target);
+  void* moved =
+      mremap(block, pages(oldBytes), pages(newBytes), MREMAP_MAYMOVE | MREMAP_FIXED, target);
   if (moved == MAP_FAILED) {
     munmap(target, pages(newBytes));
     throw std::bad_alloc();
