@@ -11,52 +11,37 @@ namespace pod_memory {
 
 namespace {
 constexpr std::size_t kMappedBytes = std::size_t{1} << 20;
-constexpr std::size_t kPage = 4096;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// From here on a mapped block spans whole 2 MiB extents from a 2 MiB
-// boundary, so that the kernel can back each with one huge page (advised,
-// a hint): a block written from end to end then takes one fault per 2 MiB
-// instead of one per 4 KiB. An extent gets a huge page only when it lies
-// wholly inside the block before its first byte is written; the untouched
-// tail costs no memory. Smaller blocks keep small pages, so that rounding
-// up wastes less than half a block.
-constexpr std::size_t kHugeFrom = std::size_t{2} << 20;
 
-bool huge(std::size_t bytes) { return bytes >= kHugeFrom; }
-
-std::size_t pages(std::size_t bytes) {
-  const std::size_t unit = huge(bytes) ? kHugePage : kPage;
-  return (bytes + unit - 1) / unit * unit;
-}
+// A mapped block spans whole 2 MiB extents from a 2 MiB boundary, so that
+// the kernel can back each with one huge page (advised, a hint): a block
+// written from end to end then takes one fault per 2 MiB instead of one per
+// 4 KiB. An extent gets a huge page only when it lies wholly inside the
+// block before its first byte is written; the untouched tail costs no
+// memory, and rounding up costs less than a megabyte a block.
+std::size_t pages(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
 
 void* map(std::size_t bytes) {
   const std::size_t length = pages(bytes);
-  const std::size_t slack = huge(bytes) ? kHugePage : 0;
-  void* raw =
-      mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const std::size_t span = length + kHugePage;
+  void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) throw std::bad_alloc();
-  if (slack == 0) return raw;
   const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
   const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
   if (aligned > start) munmap(raw, aligned - start);
   const uintptr_t end = aligned + length;
-  const uintptr_t spanEnd = start + length + slack;
-  if (spanEnd > end) munmap(reinterpret_cast<void*>(end), spanEnd - end);
+  if (start + span > end) munmap(reinterpret_cast<void*>(end), start + span - end);
 #ifdef MADV_HUGEPAGE
   madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
 #endif
   return reinterpret_cast<void*>(aligned);
 }
 
-// Grows a mapped block in place when the space past it is free and it
-// stays of one kind; else moves its pages to a fresh block (an aligned
-// one keeps its huge pages whole).
+// Grows a mapped block in place when the space past it is free; else moves
+// its pages to a fresh aligned block, which keeps its huge pages whole.
 void* remap(void* block, std::size_t oldBytes, std::size_t newBytes) {
   if (pages(newBytes) == pages(oldBytes)) return block;
-  if (huge(oldBytes) == huge(newBytes) &&
-      mremap(block, pages(oldBytes), pages(newBytes), 0) != MAP_FAILED) {
-    return block;
-  }
+  if (mremap(block, pages(oldBytes), pages(newBytes), 0) != MAP_FAILED) return block;
   void* target = map(newBytes);
   void* moved =
       mremap(block, pages(oldBytes), pages(newBytes), MREMAP_MAYMOVE | MREMAP_FIXED, target);
@@ -64,10 +49,6 @@ void* remap(void* block, std::size_t oldBytes, std::size_t newBytes) {
     munmap(target, pages(newBytes));
     throw std::bad_alloc();
   }
-#ifdef MADV_HUGEPAGE
-  // The moved block keeps the advice of the old one.
-  if (huge(newBytes)) madvise(moved, pages(newBytes), MADV_HUGEPAGE);
-#endif
   return moved;
 }
 }  // namespace

@@ -2,9 +2,9 @@
 // arrays of the row store. Small buffers live on the heap; from one
 // megabyte on a buffer is mapped from the system and grown by remapping,
 // so growing never copies and never holds two copies, and the reserved
-// but untouched tail costs no resident memory. From two megabytes on a
-// buffer lies in whole 2 MiB extents, which the system may back with huge
-// pages: filling it then costs a fraction of the page faults.
+// but untouched tail costs no resident memory. A mapped buffer lies in
+// whole 2 MiB extents, which the system may back with huge pages: filling
+// it then costs a fraction of the page faults.
 #ifndef TABULON_PIVOT_POD_BUFFER_H_
 #define TABULON_PIVOT_POD_BUFFER_H_
 
