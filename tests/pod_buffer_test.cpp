@@ -12,9 +12,9 @@ uint32_t valueAt(std::size_t buffer, std::size_t i) {
   return static_cast<uint32_t>(i * 2654435761u + buffer);
 }
 
-// Buffers that grow side by side cross every kind of block (heap, small
-// pages, huge extents) and, as they hem each other in, grow both in place
-// and by moving; each must keep every value it was given.
+// Buffers that grow side by side go from the heap to mapped blocks of 2 MiB
+// extents and, as they hem each other in, grow both in place and by moving;
+// each must keep every value it was given.
 TEST(PodBufferTest, GrowingKeepsEveryValue) {
   struct Step {
     std::size_t values;  // each buffer's size after the step
