@@ -159,11 +159,21 @@ class BatchedReader {
     }
   };
 
+  // A value text of the batch kept as one number, its start in bytes_ and
+  // its length: a view or a pair would be read back whole from the stack
+  // right after its halves are stored there.
+  static uint64_t spanOf(jint start, jint length) {
+    return static_cast<uint64_t>(start) << 32 | static_cast<uint32_t>(length);
+  }
+  std::string_view textOf(uint64_t span) const {
+    return std::string_view(bytes_.data() + (span >> 32), span & UINT32_MAX);
+  }
+
   // What the walk keeps of one column of the table as the batch starts.
   struct ColumnState {
     uint32_t* slots = nullptr;  // its slot numbers, once it names a slot
-    // A value column's texts of the batch so far (start in bytes_ << 32 |
-    // length), null for other columns; its number of texts at the start.
+    // A value column's texts of the batch so far (spanOf), null for other
+    // columns; its number of texts at the start.
     uint64_t* spans = nullptr;
     uint32_t base = 0;
     uint32_t queued = 0;
@@ -281,8 +291,7 @@ class BatchedReader {
       uint32_t id;
       if (entry >= 0) {
         if (column.spans == nullptr || entry < start || entry > used) break;
-        column.spans[column.queued] =
-            static_cast<uint64_t>(start) << 32 | static_cast<uint32_t>(entry - start);
+        column.spans[column.queued] = spanOf(start, entry - start);
         id = column.base + column.queued++;
         start = entry;
       } else {
@@ -337,10 +346,8 @@ class BatchedReader {
   // sweep (storeValueTexts).
   uint32_t enter(RowTable& rows, ColumnState* column, std::size_t j, std::string_view text) {
     if (column == nullptr || column->spans == nullptr) return intern(rows, j, text);
-    // Kept as one number, start and length: a view or a pair would be read
-    // back whole from the stack before its halves are stored there.
-    column->spans[column->queued] =
-        static_cast<uint64_t>(text.data() - bytes_.data()) << 32 | text.size();
+    column->spans[column->queued] = spanOf(static_cast<jint>(text.data() - bytes_.data()),
+                                           static_cast<jint>(text.size()));
     return column->base + column->queued++;
   }
 
@@ -368,14 +375,12 @@ class BatchedReader {
   }
 
   void storeValueTexts(RowTable& rows) {
-    const char* bytes = bytes_.data();
     for (std::size_t j = 0; j < columns_.size(); ++j) {
       const ColumnState& column = columns_[j];
       if (column.queued == 0) continue;
       const uint64_t* spans = column.spans;
-      const uint32_t first = rows.appendEach(j, column.queued, [spans, bytes](std::size_t i) {
-        return std::string_view(bytes + (spans[i] >> 32), spans[i] & UINT32_MAX);
-      });
+      const uint32_t first = rows.appendEach(
+          j, column.queued, [this, spans](std::size_t i) { return textOf(spans[i]); });
       if (first != column.base) badBatch();
     }
   }
@@ -393,7 +398,7 @@ class BatchedReader {
   std::vector<char> bytes_;
   std::vector<std::string_view> views_;
   std::vector<ColumnState> columns_;  // per column of the batch's start
-  std::vector<uint64_t> spans_;       // the value columns' ColumnState::spans
+  std::vector<uint64_t> spans_;       // room for the value columns' spans
   std::vector<std::size_t> lengths_;   // the lengths of the batch's data rows
 };
 

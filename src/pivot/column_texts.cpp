@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "pivot/byte_copy.h"
-
 namespace tabulon {
 
 uint32_t ColumnTexts::add(std::string_view text) {

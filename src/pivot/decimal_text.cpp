@@ -112,17 +112,8 @@ void writeMicroUnits(int64_t n, std::string& out) {
 bool readAnyMicros(std::string_view text, uint64_t bound, int64_t& n) {
   PlainDecimal number;
   if (parsePlainDecimal(text, number)) {
-    // Millionths without a division: the digits scaled by a power of ten.
-    if (number.decimals > 6) return false;
-    // Past the bound exactly when the product is, which costs no division.
-    uint64_t magnitude = 0;
-    if (__builtin_mul_overflow(number.digits, kMicroScales[number.decimals], &magnitude) ||
-        magnitude > bound) {
-      return false;
-    }
-    n = static_cast<int64_t>(magnitude);
-    if (number.negative) n = -n;
-    return true;
+    return number.decimals <= 6 &&
+           scaledMicros(number.digits, number.decimals, number.negative, bound, n);
   }
   const double value = readNumber(std::string(text));  // "", "abc", "1e3", ...
   if (!microUnits(value, n) || static_cast<double>(n) / 1e6 != value) return false;

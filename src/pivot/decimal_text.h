@@ -62,6 +62,18 @@ void writeMicroUnits(int64_t n, std::string& out);
 // The powers of ten that turn digits with 0 to 6 decimals into millionths.
 inline constexpr uint64_t kMicroScales[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
 
+// Sets `n` to `digits` with `decimals` (0 to 6) of them after the point, in
+// millionths and with the sign, and returns true when its magnitude is at
+// most `bound`. The product is checked instead of dividing the bound.
+inline bool scaledMicros(uint64_t digits, int decimals, bool negative, uint64_t bound, int64_t& n) {
+  uint64_t magnitude = 0;
+  if (__builtin_mul_overflow(digits, kMicroScales[decimals], &magnitude) || magnitude > bound) {
+    return false;
+  }
+  n = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+  return true;
+}
+
 // readMicros for the texts that measures mostly hold, inline: an optional
 // minus, then 1 to 15 digits with at most six after a point, and nothing
 // else. Returns true, with `n` set as readMicros sets it, only for such a
@@ -87,14 +99,7 @@ inline bool readPlainMicros(std::string_view text, uint64_t bound, int64_t& n) {
     }
     if (count > 15 || decimals > 6) return false;
   }
-  if (count == 0) return false;
-  uint64_t magnitude = 0;
-  if (__builtin_mul_overflow(digits, kMicroScales[decimals < 0 ? 0 : decimals], &magnitude) ||
-      magnitude > bound) {
-    return false;
-  }
-  n = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-  return true;
+  return count != 0 && scaledMicros(digits, decimals < 0 ? 0 : decimals, negative, bound, n);
 }
 
 // readMicros for every text, without the inline path.

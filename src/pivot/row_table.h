@@ -181,12 +181,9 @@ class RowTable {
   const ColumnTexts& column(std::size_t j) const { return columns_[j]; }
   // The number of `text` in column `j`, added when new.
   uint32_t intern(std::size_t j, std::string_view text);
-  // Stores `count` texts in column `j`, one that stores every text, as new
-  // ones (ColumnTexts::appendTexts); returns the first one's number.
-  uint32_t appendTexts(std::size_t j, const std::string_view* texts, std::size_t count) {
-    return appendEach(j, count, [texts](std::size_t i) { return texts[i]; });
-  }
-  // The same for the texts textOf(0) ... textOf(count - 1).
+  // Stores the texts textOf(0) ... textOf(count - 1) in column `j`, one
+  // that stores every text, as new ones (ColumnTexts::appendEach); returns
+  // the first one's number.
   template <typename TextOf>
   uint32_t appendEach(std::size_t j, std::size_t count, TextOf textOf) {
     return columnAt(j).appendEach(count, [&textOf](std::size_t i) {
