@@ -65,6 +65,8 @@ class ColumnTexts {
     if (size() == 0) everyText_ = true;
   }
   bool storesEveryText() const { return everyText_; }
+  // Just past the last stored byte: every text lies before it.
+  const char* bytesEnd() const { return bytes_.data() + bytes_.size(); }
   // The longest text's length.
   std::size_t longest() const { return longest_; }
 

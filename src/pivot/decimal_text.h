@@ -10,6 +10,7 @@
 #define TABULON_PIVOT_DECIMAL_TEXT_H_
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -100,6 +101,53 @@ inline bool readPlainMicros(std::string_view text, uint64_t bound, int64_t& n) {
     if (count > 15 || decimals > 6) return false;
   }
   return count != 0 && scaledMicros(digits, decimals < 0 ? 0 : decimals, negative, bound, n);
+}
+
+// readPlainMicros for the texts most measures hold, without a loop: an
+// optional minus, then at most eight bytes of digits with one point or
+// none and at most six digits after it, read as one 64-bit word. The eight
+// bytes from the first one past the minus must lie before `limit`. Returns
+// true with `n` set as readPlainMicros sets it; false says nothing about
+// the text, which is then read the long way.
+inline bool readShortMicros(std::string_view text, const char* limit, uint64_t bound, int64_t& n) {
+  constexpr uint64_t kOnes = 0x0101010101010101;
+  const char* p = text.data();
+  std::size_t size = text.size();
+  const bool negative = size != 0 && *p == '-';
+  p += negative ? 1 : 0;
+  size -= negative ? 1 : 0;
+  if (size == 0 || size > 8 || limit - p < 8) return false;
+  uint64_t word = 0;
+  std::memcpy(&word, p, sizeof word);  // byte 0 is the first (little-endian)
+  const auto low = [](std::size_t bytes) {
+    return bytes >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * bytes)) - 1;
+  };
+  word &= low(size);
+  // The first point, if any: its byte becomes zero, and the bytes above it
+  // move down one place over it.
+  const uint64_t dots = word ^ (kOnes * '.');
+  const uint64_t found = (dots - kOnes) & ~dots & (kOnes * 0x80) & low(size);
+  std::size_t digits = size;
+  int decimals = 0;
+  if (found != 0) {
+    const std::size_t at = static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+    word = (word & low(at)) | ((word >> 8) & ~low(at));
+    digits = size - 1;
+    decimals = static_cast<int>(digits - at);
+  }
+  if (digits == 0 || decimals > 6) return false;
+  // Every byte a digit once the bytes past the digits read '0'.
+  const uint64_t padded = word | (kOnes * '0' & ~low(digits));
+  if (((padded & (kOnes * 0xF0)) | (((padded + kOnes * 6) & (kOnes * 0xF0)) >> 4)) != kOnes * 0x33) {
+    return false;
+  }
+  // The digits, the last one in the top byte, to one number: pairs, then
+  // fours, then all eight.
+  uint64_t value = (padded - kOnes * '0') << (8 * (8 - digits));
+  value = value * 10 + (value >> 8);
+  value = (((value & 0x000000FF000000FF) * (100 + (uint64_t{1000000} << 32))) +
+           (((value >> 16) & 0x000000FF000000FF) * (1 + (uint64_t{10000} << 32)))) >> 32;
+  return scaledMicros(value & 0xFFFFFFFF, decimals, negative, bound, n);
 }
 
 // readMicros for every text, without the inline path.

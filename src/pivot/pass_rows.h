@@ -221,6 +221,14 @@ struct PassRows {
   // aggregate of their rows, and record its state there.
   Aggregation* aggregation = nullptr;
   ChargedBytes charge;  // the memory budget's share of the tables above
+
+ private:
+  // Fills dataRows, keyLow and keyHigh from the rows [first, last) and,
+  // unless the request aggregates, reads their measure texts as
+  // millionths into rowsLevel.micros, setting wholeTexts and exact.
+  void readRows(std::size_t first, std::size_t last);
+  bool readBlockMicros(std::size_t m, const uint32_t* const* cells, std::size_t count, int64_t* out,
+                       uint64_t& magnitude);
 };
 
 }  // namespace totals
