@@ -25,6 +25,11 @@ class CutIds {
     const std::vector<uint32_t>& cut = cut_[column];
     return cut.empty() ? id : cut[id];
   }
+  // Column `column`'s cut numbers by text number; null when it maps every
+  // number to itself.
+  const uint32_t* list(std::size_t column) const {
+    return cut_[column].empty() ? nullptr : cut_[column].data();
+  }
 
   // A path is the cut numbers of a row's text numbers `ids` at `positions`
   // (ascending) below `end`, and `end` itself: the key by which rows share

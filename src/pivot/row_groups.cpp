@@ -33,17 +33,43 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
   // rows otherwise, by hash. (Keys of different lengths never meet.)
   DenseKeyGrid grid;
   const bool gridded = cuts.layOutGrid(rows, keyPositions, 2 * rows.size() + 4096, grid);
+  // A full row's place in the grid, with each position's cut list read once.
+  std::vector<const uint32_t*> lists;
+  for (std::size_t j : keyPositions) lists.push_back(cuts.list(j));
+  const auto gridPlace = [&](std::size_t r) {
+    if (rows.rowLength(r) < width) return uint64_t{0};
+    const uint32_t* ids = rows.rowIds(r);
+    return grid.place([&](std::size_t q) {
+      const uint32_t id = ids[keyPositions[q]];
+      return lists[q] != nullptr ? lists[q][id] : id;
+    });
+  };
+  // The grid is large and read at random: slots are fetched this many rows
+  // ahead, and each place is made once, when its slot is fetched, and waits
+  // in a ring.
+  constexpr std::size_t kAhead = 16;
+  uint64_t ring[kAhead] = {};
+  for (std::size_t r = 0; gridded && r < kAhead && r < rows.size(); ++r) ring[r] = gridPlace(r);
+  // A row whose first number differs from the header's is no copy of it
+  // when that column numbers each text once.
+  const uint32_t* const headerIds = rows.rowIds(0);
+  const bool firstTells = width > 0 && !rows.column(0).storesEveryText();
   OpenTable table;
   std::size_t seen = 0;
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    const RowRef row = rows[r];
-    if (row == header) continue;
-    const std::size_t p1 = std::min(row.size(), width);
+    const uint64_t place = ring[r % kAhead];
+    if (gridded && r + kAhead < rows.size()) {
+      ring[r % kAhead] = gridPlace(r + kAhead);
+      grid.prefetch(ring[r % kAhead]);
+    }
     const uint32_t* ids = rows.rowIds(r);
+    const std::size_t length = rows.rowLength(r);
+    if (!(firstTells && length != 0 && ids[0] != headerIds[0]) && rows[r] == header) continue;
+    const std::size_t p1 = std::min(length, width);
     const std::size_t fresh = groups_.size();
     uint32_t found;
     if (gridded && p1 == width) {
-      found = grid.findOrAdd(cuts.gridPlace(grid, ids, keyPositions), fresh);
+      found = grid.findOrAdd(place, fresh);
     } else {
       found = table.findOrAdd(cuts.pathHash(ids, keyPositions, p1), fresh, [&](uint32_t k) {
         const std::size_t other = groups_[k].first;
