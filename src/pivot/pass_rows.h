@@ -27,6 +27,20 @@ std::vector<std::size_t> measureColumnsOf(const CrossTab& tab, const RowRef& hea
 
 constexpr uint32_t kNoGroup = std::numeric_limits<uint32_t>::max();
 
+// sum += n, held at 2^64 - 1 instead of wrapping.
+inline void addMagnitude(uint64_t& sum, uint64_t n) {
+  if (__builtin_add_overflow(sum, n, &sum)) sum = UINT64_MAX;
+}
+
+// Leaf groups pay only when the first rows repeat their keys: at most half
+// as many distinct keys as rows among the first kLeafSample rows.
+constexpr std::size_t kLeafSample = 16384;
+
+// When the data rows are grouped by their whole keys (the leaf groups):
+// when a pass first asks for them, or while the rows are read, for a list
+// that several passes read by group (the rows are then in the cache).
+enum class LeafGrouping { kWhenAsked, kWhileReading };
+
 // Sums of the measure texts of one list stay exact in integer millionths
 // while every text reads as a whole number of millionths and the sum of all
 // their magnitudes stays within this bound: every partial sum then lies so
@@ -139,7 +153,7 @@ struct Level {
 // row by row afterwards.
 struct PassRows {
   PassRows(const CrossTab& tab, const RowTable& table, std::size_t first, std::size_t last,
-           Aggregation* aggregation = nullptr);
+           Aggregation* aggregation = nullptr, LeafGrouping leafGrouping = LeafGrouping::kWhenAsked);
 
   static uint64_t keyTerm(std::size_t position, uint32_t id) {
     return mixBits((static_cast<uint64_t>(position) << 32) + id);
@@ -209,7 +223,9 @@ struct PassRows {
   // their values in millionths when exact.
   Level rowsLevel;
   // The data rows grouped by their whole keys, for passes that share this
-  // list (made by the first that asks): the groups, and each row's group.
+  // list (made while reading or by the first that asks): the groups, in the
+  // order of their first rows and summed as sumByGroup sums, and each row's
+  // group.
   mutable Level leaves;
   mutable std::vector<uint32_t> leafOfRow;
   mutable bool leavesMade = false;
@@ -226,9 +242,33 @@ struct PassRows {
   // Fills dataRows, keyLow and keyHigh from the rows [first, last) and,
   // unless the request aggregates, reads their measure texts as
   // millionths into rowsLevel.micros, setting wholeTexts and exact.
-  void readRows(std::size_t first, std::size_t last);
+  // With `grid`, groups the leaves while reading.
+  struct LeafGrid;
+  void readRows(std::size_t first, std::size_t last, LeafGrid* grid);
   bool readBlockMicros(std::size_t m, const uint32_t* const* cells, std::size_t count, int64_t* out,
                        uint64_t& magnitude);
+  // Grouping the leaves while reading: the key grid of every key column's
+  // whole range of numbers, when the rows all reach every key column and
+  // the grid is small enough.
+  bool startLeaves(std::size_t first, std::size_t last, LeafGrid& grid);
+  // Adds the `count` rows `cells` of a block, data rows from `blockStart`
+  // on, whose millionths are read, to their leaves; false once the leaves
+  // do not pay.
+  bool groupBlock(LeafGrid& grid, const uint32_t* const* cells, std::size_t count,
+                  std::size_t blockStart);
+  void finishLeaves(LeafGrid& grid);
+  // Takes the key bounds of the leaves so far, then lets them go (null:
+  // no grid from now on).
+  LeafGrid* stopLeaves();
+  void addLeafBounds();
+  // Appends the full rows of [r, end) to dataRows, their cells and
+  // lengths to `cells` and `lengths`; returns how many.
+  std::size_t findRows(std::size_t r, std::size_t end, const uint32_t** cells, std::size_t* lengths);
+  // Widens keyLow and keyHigh to the `n` rows `cells`.
+  void addBounds(const uint32_t* const* cells, const std::size_t* lengths, std::size_t n);
+
+  // The rows that readRows takes at a time.
+  static constexpr std::size_t kBlockRows = 256;
 };
 
 }  // namespace totals

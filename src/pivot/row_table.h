@@ -177,6 +177,9 @@ class RowTable {
     return ends_.empty() ? width_ : ends_[r] - rowStart(r);
   }
   const uint32_t* rowIds(std::size_t r) const { return ids_.data() + rowStart(r); }
+  // The one length of every row, while all rows have the same; 0 once a
+  // row of another length came.
+  std::size_t uniformWidth() const { return ends_.empty() ? width_ : 0; }
   std::size_t columnCount() const { return columns_.size(); }
   const ColumnTexts& column(std::size_t j) const { return columns_[j]; }
   // The number of `text` in column `j`, added when new.

@@ -44,11 +44,6 @@ namespace {
 
 using namespace totals;
 
-// sum += n, held at 2^64 - 1 instead of wrapping.
-void addMagnitude(uint64_t& sum, uint64_t n) {
-  if (__builtin_add_overflow(sum, n, &sum)) sum = UINT64_MAX;
-}
-
 // The next step's groups of an exact list in which no row can copy the
 // header: each key group sums its member groups.
 Level sumByGroup(const PassRows& rows, const Level& level, const KeyGroups& key) {
@@ -261,8 +256,7 @@ void appendGroupRows(const PassRows& rows, const Level& level, const std::vector
 // rows repeat their keys, so that the groups are much fewer than the rows.
 // (A GROUP BY result, one row per leaf, would only pay for them.)
 bool leavesPay(const PassRows& rows) {
-  constexpr std::size_t kSample = 16384;
-  const std::size_t n = std::min(kSample, rows.dataRows.size());
+  const std::size_t n = std::min(kLeafSample, rows.dataRows.size());
   std::vector<uint64_t> sample(n);
   for (std::size_t i = 0; i < n; ++i) sample[i] = rows.rowHash(i);
   std::sort(sample.begin(), sample.end());
@@ -412,7 +406,7 @@ void CrossTab::runTotals() {
       const std::vector<std::size_t> rowColumns = rowSideColumns(*this, rows_[0]);
       std::size_t columnTotalsEnd = 0;
       {
-        const PassRows input(*this, rows_, 1, inputEnd, aggregation);
+        const PassRows input(*this, rows_, 1, inputEnd, aggregation, LeafGrouping::kWhileReading);
         labelledTotals(input, columnSideColumns(*this, rows_[0]), rows_, true);
         columnTotalsEnd = rows_.size();
         labelledTotals(input, rowColumns, rows_, true);
