@@ -84,9 +84,22 @@ TEST(RowGroupsTest, GroupsAsTheKeysByTextSayOrLeavesEveryRowAlone) {
       if (fresh) expected.emplace_back(r, r);
       expected[it->second].second = r;
     }
-    for (const std::size_t probe : {std::size_t{8}, RowGroups::kProbeRows}) {
+    // Finer groups known beforehand: rows of one length and one number in
+    // every column but the measure; some rows left out.
+    KnownGroups known;
+    known.first = 1 + seed % 3;
+    std::map<std::vector<uint32_t>, uint32_t> finer;
+    for (std::size_t r = known.first; r < rows.size(); ++r) {
+      std::vector<uint32_t> ids{static_cast<uint32_t>(rows[r].size())};
+      for (std::size_t j = 0; j < rows[r].size(); ++j) ids.push_back(j == 3 ? 0 : rows[r].id(j));
+      const bool left = rows[r] == rows[0] || r % 5 == 0;
+      known.ofRow.push_back(left ? KnownGroups::kNone : finer.emplace(ids, finer.size()).first->second);
+    }
+    known.count = finer.size();
+    for (const std::size_t probe : {std::size_t{8}, RowGroups::kProbeRows})
+    for (const KnownGroups* hint : {static_cast<const KnownGroups*>(nullptr), static_cast<const KnownGroups*>(&known)}) {
       RowGroups groups;
-      groups.build(rows, cuts, positions, probe);
+      groups.build(rows, cuts, positions, probe, hint);
       std::vector<std::pair<std::size_t, std::size_t>> seen;
       groups.forEach([&](std::size_t first, std::size_t last) { seen.emplace_back(first, last); });
       if (groups.grouped()) {

@@ -71,6 +71,7 @@ void CrossTab::placeMeasures() {
 void CrossTab::transform(RowTable table, const PivotOptions& options) {
   rows_ = std::move(table);
   options_ = options;
+  inputLeaves_.clear();
   if (rows_.size() < 2) return;
   // The measures are placed first: the totals read which columns they name.
   placeMeasures();

@@ -122,6 +122,8 @@ class CrossTab {
   void groupRows();
   CutIds cuts_;       // of rows_, for the build under way
   RowGroups groups_;  // of rows_ by their keys, likewise
+  // The input rows' leaf groups that the totals made, if any, for groupRows.
+  KnownGroups inputLeaves_;
   // The groups' row and column paths, numbered by the member passes.
   GroupPaths rowPaths_;
   GroupPaths columnPaths_;

@@ -78,7 +78,9 @@ void CrossTab::groupRows() {
   for (std::size_t k = 0; k < header.size(); ++k) {
     if (static_cast<int>(k) != sep && !isMeasure[k]) keyPositions.push_back(k);
   }
-  groups_.build(rows_, cuts_, keyPositions);
+  groups_.build(rows_, cuts_, keyPositions, RowGroups::kProbeRows,
+                inputLeaves_.count != 0 ? &inputLeaves_ : nullptr);
+  inputLeaves_.clear();
 }
 
 void CrossTab::fillColumnDimension() {

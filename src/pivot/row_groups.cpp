@@ -8,6 +8,10 @@
 
 namespace tabulon {
 
+namespace {
+constexpr uint32_t kNoGroup = UINT32_MAX;
+}  // namespace
+
 void RowGroups::clear() {
   grouped_ = false;
   rowCount_ = 0;
@@ -15,16 +19,18 @@ void RowGroups::clear() {
 }
 
 void RowGroups::build(const RowTable& rows, const CutIds& cuts,
-                      const std::vector<std::size_t>& keyPositions, std::size_t probeRows) {
+                      const std::vector<std::size_t>& keyPositions, std::size_t probeRows,
+                      const KnownGroups* known) {
   clear();
   rowCount_ = rows.size();
   if (rows.empty()) return;
-  grouped_ = groupAll(rows, cuts, keyPositions, probeRows);
+  grouped_ = groupAll(rows, cuts, keyPositions, probeRows, known);
   if (!grouped_) std::vector<Group>().swap(groups_);
 }
 
 bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
-                         const std::vector<std::size_t>& keyPositions, std::size_t probeRows) {
+                         const std::vector<std::size_t>& keyPositions, std::size_t probeRows,
+                         const KnownGroups* known) {
   if (rows.size() >= OpenTable::kEmpty) throw std::length_error("too many rows");
   const RowRef header = rows[0];
   const std::size_t width = header.size();
@@ -49,22 +55,20 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
   // in a ring.
   constexpr std::size_t kAhead = 16;
   uint64_t ring[kAhead] = {};
-  for (std::size_t r = 0; gridded && r < kAhead && r < rows.size(); ++r) ring[r] = gridPlace(r);
   // A row whose first number differs from the header's is no copy of it
   // when that column numbers each text once.
   const uint32_t* const headerIds = rows.rowIds(0);
   const bool firstTells = width > 0 && !rows.column(0).storesEveryText();
   OpenTable table;
   std::size_t seen = 0;
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    const uint64_t place = ring[r % kAhead];
-    if (gridded && r + kAhead < rows.size()) {
-      ring[r % kAhead] = gridPlace(r + kAhead);
-      grid.prefetch(ring[r % kAhead]);
-    }
+  // Enters row r, whose grid place (when gridded) is `place`, in its group,
+  // found or added, as the group's last row, and sets `group` to it
+  // (kNoGroup for a copy of the header); false when grouping does not pay.
+  const auto enter = [&](std::size_t r, uint64_t place, uint32_t& group) {
+    group = kNoGroup;
     const uint32_t* ids = rows.rowIds(r);
     const std::size_t length = rows.rowLength(r);
-    if (!(firstTells && length != 0 && ids[0] != headerIds[0]) && rows[r] == header) continue;
+    if (!(firstTells && length != 0 && ids[0] != headerIds[0]) && rows[r] == header) return true;
     const std::size_t p1 = std::min(length, width);
     const std::size_t fresh = groups_.size();
     uint32_t found;
@@ -82,7 +86,37 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
     } else {
       groups_[found].last = static_cast<uint32_t>(r);
     }
-    if (++seen == probeRows && groups_.size() * 2 > seen) return false;
+    group = found;
+    return ++seen != probeRows || groups_.size() * 2 <= seen;
+  };
+  uint32_t group = kNoGroup;
+  std::size_t r = 0;
+  if (known != nullptr && known->first > 0 && known->first + known->ofRow.size() <= rows.size()) {
+    // Rows of a known group share its first row's group: only a known
+    // group's first row is looked up.
+    for (; r < known->first; ++r) {
+      if (!enter(r, gridded ? gridPlace(r) : 0, group)) return false;
+    }
+    std::vector<uint32_t> groupOf(known->count, kNoGroup);
+    for (const uint32_t k : known->ofRow) {
+      if (k >= known->count || groupOf[k] == kNoGroup) {
+        if (!enter(r, gridded ? gridPlace(r) : 0, group)) return false;
+        if (k < known->count) groupOf[k] = group;
+      } else {
+        groups_[groupOf[k]].last = static_cast<uint32_t>(r);
+        if (++seen == probeRows && groups_.size() * 2 > seen) return false;
+      }
+      ++r;
+    }
+  }
+  for (std::size_t i = r; gridded && i < r + kAhead && i < rows.size(); ++i) ring[i % kAhead] = gridPlace(i);
+  for (; r < rows.size(); ++r) {
+    const uint64_t place = ring[r % kAhead];
+    if (gridded && r + kAhead < rows.size()) {
+      ring[r % kAhead] = gridPlace(r + kAhead);
+      grid.prefetch(ring[r % kAhead]);
+    }
+    if (!enter(r, place, group)) return false;
   }
   return true;
 }

@@ -18,9 +18,26 @@
 #include <vector>
 
 #include "pivot/cut_ids.h"
+#include "pivot/memory_budget.h"
 #include "pivot/row_table.h"
 
 namespace tabulon {
+
+// Rows already known to share their keys: row `first + i` belongs to
+// group ofRow[i] of some finer grouping (rows of one such group have equal
+// text numbers at every key position), kNone for a row it leaves out.
+struct KnownGroups {
+  static constexpr uint32_t kNone = UINT32_MAX;
+  std::size_t first = 0;
+  std::vector<uint32_t> ofRow;
+  std::size_t count = 0;  // the groups
+  ChargedBytes charge;    // ofRow's share of the memory budget
+  void clear() {
+    std::vector<uint32_t>().swap(ofRow);
+    count = 0;
+    charge.hold(0);
+  }
+};
 
 class RowGroups {
  public:
@@ -28,10 +45,11 @@ class RowGroups {
   // most half as many keys.
   static constexpr std::size_t kProbeRows = 16384;
 
-  // Groups the rows of `rows`; `keyPositions` ascending. `rows` and `cuts`
-  // are read only during the call.
+  // Groups the rows of `rows`; `keyPositions` ascending. `rows`, `cuts` and
+  // `known` (null: none) are read only during the call. A row of a known
+  // group takes the group of that group's first row.
   void build(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions,
-             std::size_t probeRows = kProbeRows);
+             std::size_t probeRows = kProbeRows, const KnownGroups* known = nullptr);
   // True when rows are grouped (else each row is its own group).
   bool grouped() const { return grouped_; }
   void clear();
@@ -53,7 +71,7 @@ class RowGroups {
     uint32_t last;
   };
   bool groupAll(const RowTable& rows, const CutIds& cuts, const std::vector<std::size_t>& keyPositions,
-                std::size_t probeRows);
+                std::size_t probeRows, const KnownGroups* known);
 
   bool grouped_ = false;
   std::size_t rowCount_ = 0;

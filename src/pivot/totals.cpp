@@ -343,6 +343,20 @@ std::vector<std::size_t> rowSideColumns(const CrossTab& tab, const RowRef& heade
   return columns;
 }
 
+// Keeps the leaf groups of `rows`, the rows [first, last) of their table,
+// when they were made, by row, for grouping the rows by their keys later.
+void keepLeaves(const PassRows& rows, std::size_t first, std::size_t last, KnownGroups& known) {
+  known.clear();
+  if (!rows.leavesMade || rows.leaves.size() == 0) return;
+  known.charge.hold((last - first) * sizeof(uint32_t));
+  known.first = first;
+  known.ofRow.assign(last - first, KnownGroups::kNone);
+  for (std::size_t i = 0; i < rows.dataRows.size(); ++i) {
+    known.ofRow[rows.dataRows[i] - first] = rows.leafOfRow[i];
+  }
+  known.count = rows.leaves.size();
+}
+
 }  // namespace
 
 RowTable CrossTab::sumGroups(const RowTable& list) const {
@@ -410,6 +424,7 @@ void CrossTab::runTotals() {
         labelledTotals(input, columnSideColumns(*this, rows_[0]), rows_, true);
         columnTotalsEnd = rows_.size();
         labelledTotals(input, rowColumns, rows_, true);
+        keepLeaves(input, 1, inputEnd, inputLeaves_);
       }
       labelledTotals(PassRows(*this, rows_, inputEnd, columnTotalsEnd, aggregation), rowColumns, rows_);
       break;
