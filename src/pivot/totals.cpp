@@ -350,11 +350,16 @@ void keepLeaves(const PassRows& rows, std::size_t first, std::size_t last, Known
   if (!rows.leavesMade || rows.leaves.size() == 0) return;
   known.charge.hold((last - first) * sizeof(uint32_t));
   known.first = first;
+  known.count = rows.leaves.size();
+  if (rows.dataRows.size() == last - first) {
+    // Every row takes part: the rows' leaves are already by row.
+    known.ofRow = std::move(rows.leafOfRow);
+    return;
+  }
   known.ofRow.assign(last - first, KnownGroups::kNone);
   for (std::size_t i = 0; i < rows.dataRows.size(); ++i) {
     known.ofRow[rows.dataRows[i] - first] = rows.leafOfRow[i];
   }
-  known.count = rows.leaves.size();
 }
 
 }  // namespace
