@@ -36,8 +36,8 @@ PassRows::PassRows(const CrossTab& tab, const RowTable& rows, std::size_t first,
   for (std::size_t i : measureColumns) isMeasure[i] = 1;
   // Rows longer than the header add key columns past its width.
   std::size_t longest = std::max(width, rows.uniformWidth());
-  for (std::size_t r = first; r < last && rows.uniformWidth() == 0; ++r) {
-    longest = std::max(longest, rows.rowLength(r));
+  if (rows.uniformWidth() == 0) {
+    for (std::size_t r = first; r < last; ++r) longest = std::max(longest, rows.rowLength(r));
   }
   for (std::size_t j = 0; j < longest; ++j) {
     if (j >= width || !isMeasure[j]) keyColumns.push_back(j);
@@ -95,12 +95,14 @@ void PassRows::readRows(std::size_t first, std::size_t last, LeafGrid* grid) {
     // Leaves sum millionths: texts that are none end the grouping.
     if (grid != nullptr && (!wholeTexts || !groupBlock(*grid, cells, n, blockStart))) {
       addBounds(cells, lengths, n);
-      grid = stopLeaves();
+      stopLeaves();
+      grid = nullptr;
     }
   }
   if (readsMicros) rowsLevel.micros.resize(dataRows.size() * measures);
   if (grid != nullptr && !grid->sampled && 2 * leaves.firstRow.size() > dataRows.size()) {
-    grid = stopLeaves();
+    stopLeaves();
+    grid = nullptr;
   }
   leavesMade = grid != nullptr;
   if (!leavesMade) return;
@@ -165,11 +167,10 @@ void PassRows::addLeafBounds() {
   }
 }
 
-PassRows::LeafGrid* PassRows::stopLeaves() {
+void PassRows::stopLeaves() {
   addLeafBounds();
   leaves = Level();
   std::vector<uint32_t>().swap(leafOfRow);
-  return nullptr;
 }
 
 bool PassRows::startLeaves(std::size_t first, std::size_t last, LeafGrid& grid) {

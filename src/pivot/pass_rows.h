@@ -257,9 +257,8 @@ struct PassRows {
   bool groupBlock(LeafGrid& grid, const uint32_t* const* cells, std::size_t count,
                   std::size_t blockStart);
   void finishLeaves(LeafGrid& grid);
-  // Takes the key bounds of the leaves so far, then lets them go (null:
-  // no grid from now on).
-  LeafGrid* stopLeaves();
+  // Takes the key bounds of the leaves so far, then lets them go.
+  void stopLeaves();
   void addLeafBounds();
   // Appends the full rows of [r, end) to dataRows, their cells and
   // lengths to `cells` and `lengths`; returns how many.

@@ -61,6 +61,9 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
   const bool firstTells = width > 0 && !rows.column(0).storesEveryText();
   OpenTable table;
   std::size_t seen = 0;
+  // Counts one more grouped row; false when the probe shows that grouping
+  // does not pay.
+  const auto counted = [&] { return ++seen != probeRows || groups_.size() * 2 <= seen; };
   // Enters row r, whose grid place (when gridded) is `place`, in its group,
   // found or added, as the group's last row, and sets `group` to it
   // (kNoGroup for a copy of the header); false when grouping does not pay.
@@ -87,11 +90,11 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
       groups_[found].last = static_cast<uint32_t>(r);
     }
     group = found;
-    return ++seen != probeRows || groups_.size() * 2 <= seen;
+    return counted();
   };
   uint32_t group = kNoGroup;
   std::size_t r = 0;
-  if (known != nullptr && known->first > 0 && known->first + known->ofRow.size() <= rows.size()) {
+  if (known != nullptr && known->first + known->ofRow.size() <= rows.size()) {
     // Rows of a known group share its first row's group: only a known
     // group's first row is looked up.
     for (; r < known->first; ++r) {
@@ -104,7 +107,7 @@ bool RowGroups::groupAll(const RowTable& rows, const CutIds& cuts,
         if (k < known->count) groupOf[k] = group;
       } else {
         groups_[groupOf[k]].last = static_cast<uint32_t>(r);
-        if (++seen == probeRows && groups_.size() * 2 > seen) return false;
+        if (!counted()) return false;
       }
       ++r;
     }

@@ -352,7 +352,8 @@ void keepLeaves(const PassRows& rows, std::size_t first, std::size_t last, Known
   known.first = first;
   known.count = rows.leaves.size();
   if (rows.dataRows.size() == last - first) {
-    // Every row takes part: the rows' leaves are already by row.
+    // Every row takes part: the rows' leaves are already by row. This is
+    // the list's last use, so they are taken over, not copied.
     known.ofRow = std::move(rows.leafOfRow);
     return;
   }
