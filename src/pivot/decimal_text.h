@@ -116,38 +116,40 @@ inline bool readShortMicros(std::string_view text, const char* limit, uint64_t b
   const bool negative = size != 0 && *p == '-';
   p += negative ? 1 : 0;
   size -= negative ? 1 : 0;
-  if (size == 0 || size > 8 || limit - p < 8) return false;
+  if (size - 1 >= 8 || limit - p < 8) return false;  // none, or more than eight bytes
   uint64_t word = 0;
   std::memcpy(&word, p, sizeof word);  // byte 0 is the first (little-endian)
-  const auto low = [](std::size_t bytes) {
-    return bytes >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * bytes)) - 1;
-  };
-  word &= low(size);
-  // The first point, if any: its byte becomes zero, and the bytes above it
-  // move down one place over it.
-  const uint64_t dots = word ^ (kOnes * '.');
-  const uint64_t found = (dots - kOnes) & ~dots & (kOnes * 0x80) & low(size);
+  // Each byte of the text as its digit (0 to 9 for a digit), the bytes
+  // past the text zero; a point reads 0x1E.
+  uint64_t digitsWord = (word ^ (kOnes * '0')) & (~uint64_t{0} >> (64 - 8 * size));
+  // The first point, if any: the bytes above it move down one place over it.
+  const uint64_t dots = digitsWord ^ (kOnes * ('.' ^ '0'));
+  const uint64_t found = (dots - kOnes) & ~dots & (kOnes * 0x80) & (~uint64_t{0} >> (64 - 8 * size));
   std::size_t digits = size;
   int decimals = 0;
   if (found != 0) {
+    const uint64_t below = ((found & (~found + 1)) >> 7) - 1;  // the bytes below the first point
     const std::size_t at = static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
-    word = (word & low(at)) | ((word >> 8) & ~low(at));
+    digitsWord = (digitsWord & below) | ((digitsWord >> 8) & ~below);
     digits = size - 1;
     decimals = static_cast<int>(digits - at);
   }
-  if (digits == 0 || decimals > 6) return false;
-  // Every byte a digit once the bytes past the digits read '0'.
-  const uint64_t padded = word | (kOnes * '0' & ~low(digits));
-  if (((padded & (kOnes * 0xF0)) | (((padded + kOnes * 6) & (kOnes * 0xF0)) >> 4)) != kOnes * 0x33) {
+  // Every byte a digit: none has its top bit set, before or after adding 0x76.
+  if (((digitsWord | (digitsWord + kOnes * 0x76)) & (kOnes * 0x80)) != 0 || digits == 0 ||
+      decimals > 6) {
     return false;
   }
   // The digits, the last one in the top byte, to one number: pairs, then
   // fours, then all eight.
-  uint64_t value = (padded - kOnes * '0') << (8 * (8 - digits));
+  uint64_t value = digitsWord << (8 * (8 - digits));
   value = value * 10 + (value >> 8);
   value = (((value & 0x000000FF000000FF) * (100 + (uint64_t{1000000} << 32))) +
            (((value >> 16) & 0x000000FF000000FF) * (1 + (uint64_t{10000} << 32)))) >> 32;
-  return scaledMicros(value & 0xFFFFFFFF, decimals, negative, bound, n);
+  // At most eight digits: the millionths stay below 10^14, no product overflows.
+  const uint64_t magnitude = (value & 0xFFFFFFFF) * kMicroScales[decimals];
+  if (magnitude > bound) return false;
+  n = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+  return true;
 }
 
 // readMicros for every text, without the inline path.

@@ -262,22 +262,30 @@ bool PassRows::readBlockMicros(std::size_t m, const uint32_t* const* cells, std:
   const ColumnTexts& column = table.column(j);
   const bool everyText = column.storesEveryText();
   const char* const limit = column.bytesEnd();
-  for (std::size_t i = 0; i < count; ++i) {
+  // The sum of magnitudes stays in a register: through the reference it
+  // could alias `out` and would go through memory on every row.
+  uint64_t sum = magnitude;
+  bool read = true;
+  std::size_t i = 0;
+  for (; i < count; ++i) {
     const uint32_t id = cells[i][j];
     int64_t n = 0;
     if (everyText) {
       const std::string_view text = column.text(id);
       if (!readShortMicros(text, limit, kExactMicros, n) && !tabulon::readMicros(text, kExactMicros, n)) {
-        return false;
+        read = false;
+        break;
       }
     } else if (!measureValues[m].micros(id, n)) {
-      return false;
+      read = false;
+      break;
     }
-    magnitude += static_cast<uint64_t>(n < 0 ? -n : n);  // past the bound it stays past
-    if (magnitude > kExactMicros) exact = false;
+    sum += static_cast<uint64_t>(n < 0 ? -n : n);  // past the bound it stays past
     out[i * measures + m] = n;
   }
-  return true;
+  magnitude = sum;
+  if (sum > kExactMicros) exact = false;
+  return read;
 }
 
 const std::vector<uint64_t>& PassRows::rowHashes() const {
