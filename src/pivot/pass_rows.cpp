@@ -74,7 +74,9 @@ void PassRows::readRows(std::size_t first, std::size_t last, LeafGrid* grid) {
   keyHigh.assign(keys, 0);
   dataRows.reserve(last - first);
   const bool readsMicros = aggregation == nullptr;
-  if (readsMicros) rowsLevel.micros.resize((last - first) * measures);
+  // Grown block by block as the blocks are read, so that no pass zeroes
+  // the whole list ahead of them.
+  if (readsMicros) rowsLevel.micros.reserve((last - first) * measures);
   std::vector<uint64_t> magnitudes(measures, 0);
   // Block by block: a block's rows are found once, then each key column's
   // bounds and each measure's numbers are taken in a loop of their own
@@ -88,6 +90,7 @@ void PassRows::readRows(std::size_t first, std::size_t last, LeafGrid* grid) {
     const std::size_t n = findRows(r, end, cells, lengths);
     r = end;
     if (grid == nullptr) addBounds(cells, lengths, n);
+    if (readsMicros && wholeTexts) rowsLevel.micros.resize((blockStart + n) * measures);
     for (std::size_t m = 0; readsMicros && wholeTexts && m < measures; ++m) {
       wholeTexts = readBlockMicros(m, cells, n, rowsLevel.micros.data() + blockStart * measures,
                                    magnitudes[m]);
