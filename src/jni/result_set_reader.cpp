@@ -270,6 +270,20 @@ class BatchedReader {
     ColumnState* const columns = columns_.data();
     const jint known = static_cast<jint>(columns_.size());
     std::size_t* const lengths = lengths_.data();
+    // The number of a plain cell of `column`, false for any other cell.
+    const auto plainId = [&start, used](jint entry, ColumnState& column, uint32_t& id) {
+      if (entry >= 0) {
+        if (column.spans == nullptr || entry < start || entry > used) return false;
+        column.spans[column.queued] = spanOf(start, entry - start);
+        id = column.base + column.queued++;
+        start = entry;
+        return true;
+      }
+      const uint32_t code = ~static_cast<uint32_t>(entry);
+      if (code >= kSlots || column.slots == nullptr) return false;
+      id = column.slots[code];
+      return id != ColumnTexts::kNoText;
+    };
     for (;;) {
       if (k == cells) {
         lengths[row] = static_cast<std::size_t>(cells);
@@ -284,22 +298,19 @@ class BatchedReader {
         if (entry < 0 || entry > end - at - 1) break;
         cells = entry;
         ++at;
+        if (cells != known) continue;
+        // A row with a cell for every column: its entries lie within the
+        // index (checked above), one per cell while the cells are plain.
+        uint32_t id;
+        while (k < cells && plainId(*at, columns[k], id)) {
+          ++at;
+          out[k++] = id;
+        }
+        if (k < cells) break;
         continue;
       }
-      if (k >= known) break;
-      ColumnState& column = columns[k];
       uint32_t id;
-      if (entry >= 0) {
-        if (column.spans == nullptr || entry < start || entry > used) break;
-        column.spans[column.queued] = spanOf(start, entry - start);
-        id = column.base + column.queued++;
-        start = entry;
-      } else {
-        const uint32_t code = ~static_cast<uint32_t>(entry);
-        if (code >= kSlots || column.slots == nullptr) break;
-        id = column.slots[code];
-        if (id == ColumnTexts::kNoText) break;
-      }
+      if (k >= known || !plainId(entry, columns[k], id)) break;
       ++at;
       out[k++] = id;
     }
