@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -56,6 +57,27 @@ RowTable readPerCell(ResultSetCursor& cursor, std::vector<std::string> valueColu
 [[noreturn]] void badBatch() {
   throw std::runtime_error("the result-set reader class gave a malformed batch");
 }
+
+// A Java primitive array pinned for reading in place (the JNI's critical
+// access): while it is held the caller makes no call into Java and does
+// not block. Released unchanged when it goes out of scope, also when an
+// exception unwinds.
+class PinnedArray {
+ public:
+  PinnedArray(JNIEnv* env, jarray array)
+      : env_(env), array_(array), data_(env->GetPrimitiveArrayCritical(array, nullptr)) {}
+  ~PinnedArray() {
+    if (data_ != nullptr) env_->ReleasePrimitiveArrayCritical(array_, data_, JNI_ABORT);
+  }
+  PinnedArray(const PinnedArray&) = delete;
+  PinnedArray& operator=(const PinnedArray&) = delete;
+  void* data() const { return data_; }
+
+ private:
+  JNIEnv* env_;
+  jarray array_;
+  void* data_;
+};
 
 // A Java array of one element, `element`.
 jobjectArray holderOf(JNIEnv* env, const char* arrayClassName, jobject element) {
@@ -166,7 +188,7 @@ class BatchedReader {
     return static_cast<uint64_t>(start) << 32 | static_cast<uint32_t>(length);
   }
   std::string_view textOf(uint64_t span) const {
-    return std::string_view(bytes_.data() + (span >> 32), span & UINT32_MAX);
+    return std::string_view(bytes_ + (span >> 32), span & UINT32_MAX);
   }
 
   // What the walk keeps of one column of the table as the batch starts.
@@ -188,7 +210,7 @@ class BatchedReader {
     uint32_t* out;
   };
 
-  // Copies the two arrays' used parts and appends the `count` rows.
+  // Appends the `count` rows of the batch that the arrays hold.
   void copyBatch(jint count, RowTable& rows) {
     LocalRef<jintArray> index(
         env_, static_cast<jintArray>(env_->GetObjectArrayElement(indexHolder_.get(), 0)));
@@ -206,13 +228,25 @@ class BatchedReader {
     const jint entries = head[0];
     const jint used = head[1];
     if (entries < 2 || entries > indexLength || used < 0 || used > textLength) badBatch();
-    index_.resize(static_cast<std::size_t>(entries));
-    env_->GetIntArrayRegion(index.get(), 0, entries, index_.data());
-    checkJava(env_);
-    bytes_.resize(static_cast<std::size_t>(used));
-    env_->GetByteArrayRegion(text.get(), 0, used, reinterpret_cast<jbyte*>(bytes_.data()));
-    checkJava(env_);
+    if (!appendPinned(index.get(), text.get(), entries, count, used, rows)) {
+      checkJava(env_);
+      throw std::bad_alloc();  // pinning failed without saying why
+    }
+  }
+
+  // Appends the `count` rows straight from the two arrays, pinned while
+  // they are read instead of copied; false when either cannot be pinned.
+  // Nothing in between calls into Java, as pinning requires.
+  bool appendPinned(jintArray index, jbyteArray text, jint entries, jint count, jint used,
+                    RowTable& rows) {
+    const PinnedArray pinnedIndex(env_, index);
+    const PinnedArray pinnedText(env_, text);
+    if (pinnedIndex.data() == nullptr || pinnedText.data() == nullptr) return false;
+    index_ = static_cast<const jint*>(pinnedIndex.data());
+    indexSize_ = static_cast<std::size_t>(entries);
+    bytes_ = static_cast<const char*>(pinnedText.data());
     appendRows(count, used, rows);
+    return true;
   }
 
   // Walks the index: per row its cell count, then each cell's entry. The
@@ -221,7 +255,7 @@ class BatchedReader {
   // written out is entered in its column, a cell that names a slot takes
   // the slot's number.
   void appendRows(jint count, jint used, RowTable& rows) {
-    Walk walk{index_.data() + 2, index_.data() + index_.size(), 0, used};
+    Walk walk{index_ + 2, index_ + indexSize_, 0, used};
     jint r = 0;
     if (rows.empty()) {
       appendHeader(walk, rows);
@@ -232,7 +266,7 @@ class BatchedReader {
     lengths_.resize(dataRows);
     // The data rows' numbers go straight into the store's room past its
     // rows; the index bounds how many there are.
-    Place place{0, 0, -1, rows.idRowSpace(index_.size())};
+    Place place{0, 0, -1, rows.idRowSpace(indexSize_)};
     const jint rowCount = static_cast<jint>(dataRows);
     while (place.row < rowCount) {
       walkPlainCells(walk, place, rowCount);
@@ -323,7 +357,7 @@ class BatchedReader {
     const jint cells = walk.next();
     if (cells < 0 || cells > walk.end - walk.at) badBatch();
     views_.clear();
-    for (jint k = 0; k < cells; ++k) views_.push_back(walk.text(bytes_.data(), walk.next()));
+    for (jint k = 0; k < cells; ++k) views_.push_back(walk.text(bytes_, walk.next()));
     appendRow(rows, views_.data(), views_.size());
   }
 
@@ -331,7 +365,7 @@ class BatchedReader {
   uint32_t cellId(Walk& walk, RowTable& rows, std::size_t j) {
     ColumnState* column = j < columns_.size() ? &columns_[j] : nullptr;
     const jint entry = walk.next();
-    if (entry >= 0) return enter(rows, column, j, walk.text(bytes_.data(), entry));
+    if (entry >= 0) return enter(rows, column, j, walk.text(bytes_, entry));
     const uint32_t code = ~static_cast<uint32_t>(entry);
     uint32_t* slots =
         column != nullptr && column->slots != nullptr ? column->slots : slotsOf(column, j);
@@ -341,7 +375,7 @@ class BatchedReader {
       return id;
     }
     if (code >= 2 * kSlots) badBatch();
-    return slots[code - kSlots] = enter(rows, column, j, walk.text(bytes_.data(), walk.next()));
+    return slots[code - kSlots] = enter(rows, column, j, walk.text(bytes_, walk.next()));
   }
 
   // The slot numbers of column `j` (kept in its state, if it has one).
@@ -357,7 +391,7 @@ class BatchedReader {
   // sweep (storeValueTexts).
   uint32_t enter(RowTable& rows, ColumnState* column, std::size_t j, std::string_view text) {
     if (column == nullptr || column->spans == nullptr) return intern(rows, j, text);
-    column->spans[column->queued] = spanOf(static_cast<jint>(text.data() - bytes_.data()),
+    column->spans[column->queued] = spanOf(static_cast<jint>(text.data() - bytes_),
                                            static_cast<jint>(text.size()));
     return column->base + column->queued++;
   }
@@ -405,8 +439,10 @@ class BatchedReader {
   LocalRef<jobjectArray> slotsArray_;   // String[kCachedColumns][]: the strings per slot
   LocalRef<jintArray> stats_;           // per cached column: lookups and hits
   SlotIds slotIds_;
-  std::vector<jint> index_;
-  std::vector<char> bytes_;
+  // The batch being appended: its index and text, pinned Java arrays.
+  const jint* index_ = nullptr;
+  std::size_t indexSize_ = 0;
+  const char* bytes_ = nullptr;
   std::vector<std::string_view> views_;
   std::vector<ColumnState> columns_;  // per column of the batch's start
   std::vector<uint64_t> spans_;       // room for the value columns' spans
