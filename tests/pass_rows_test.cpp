@@ -32,6 +32,8 @@ TEST(PassRowsTest, LeavesGroupedWhileReadingMatchTheGroupingStep) {
       {"sums past the exact bound", 3000, 5, nullptr, true, false, true},
       {"a text that is no number of millionths, blocks in", 3000, 5, "1e300", false, false, false},
       {"keys that repeat too little", 20000, 8000, nullptr, false, false, false},
+      {"keys that repeat too little in fewer rows than the sample", 3000, 2000, nullptr, false, false,
+       false},
       {"rows of two lengths", 3000, 5, nullptr, false, true, false},
   };
   for (const Case& c : cases) {
@@ -66,8 +68,10 @@ TEST(PassRowsTest, LeavesGroupedWhileReadingMatchTheGroupingStep) {
     EXPECT_EQ(read.keyLow, asked.keyLow) << c.name;
     EXPECT_EQ(read.keyHigh, asked.keyHigh) << c.name;
     EXPECT_EQ(read.exact, asked.exact) << c.name;
+    // The rows' millionths, read again when the leaves held them back.
+    EXPECT_EQ(read.rowLevel().micros, asked.rowLevel().micros) << c.name;
     if (!c.leaves) continue;
-    const KeyGroups key = mergeGroups(asked, asked.rowsLevel, kNoColumn, std::vector<char>(4, 0));
+    const KeyGroups key = mergeGroups(asked, asked.rowLevel(), kNoColumn, std::vector<char>(4, 0));
     EXPECT_EQ(read.leafOfRow, key.parent) << c.name;
     EXPECT_EQ(read.leaves.firstRow, key.keyRow) << c.name;
     EXPECT_EQ(read.leaves.hash, key.hash) << c.name;
@@ -76,7 +80,7 @@ TEST(PassRowsTest, LeavesGroupedWhileReadingMatchTheGroupingStep) {
     std::vector<int64_t> micros(key.keyRow.size(), 0);
     std::vector<uint64_t> magnitude(key.keyRow.size(), 0);
     for (std::size_t i = 0; i < key.parent.size(); ++i) {
-      const int64_t n = asked.rowsLevel.micros[i];
+      const int64_t n = asked.rowLevel().micros[i];
       ++count[key.parent[i]];
       micros[key.parent[i]] += n;
       magnitude[key.parent[i]] += static_cast<uint64_t>(n < 0 ? -n : n);

@@ -74,9 +74,6 @@ void PassRows::readRows(std::size_t first, std::size_t last, LeafGrid* grid) {
   keyHigh.assign(keys, 0);
   dataRows.reserve(last - first);
   const bool readsMicros = aggregation == nullptr;
-  // Grown block by block as the blocks are read, so that no pass zeroes
-  // the whole list ahead of them.
-  if (readsMicros) rowsLevel.micros.reserve((last - first) * measures);
   std::vector<uint64_t> magnitudes(measures, 0);
   // Block by block: a block's rows are found once, then each key column's
   // bounds and each measure's numbers are taken in a loop of their own
@@ -84,29 +81,46 @@ void PassRows::readRows(std::size_t first, std::size_t last, LeafGrid* grid) {
   // the bounds are taken from them instead: a leaf's rows share its key.
   const uint32_t* cells[kBlockRows];
   std::size_t lengths[kBlockRows];
+  // While the leaves are grouped, their sums are all that most requests
+  // need of the rows' millionths: a block's stay in `blockMicros`, and the
+  // rows' are read again only if some step asks for them (rowLevel).
+  bool deferred = grid != nullptr && everyMeasureTextStored();
+  std::vector<int64_t> blockMicros(deferred ? kBlockRows * measures : 0);
+  // Otherwise grown block by block as the blocks are read, so that no pass
+  // zeroes the whole list ahead of them.
+  if (readsMicros && !deferred) rowsLevel.micros.reserve((last - first) * measures);
   for (std::size_t r = first; r < last;) {
     const std::size_t blockStart = dataRows.size();
     const std::size_t end = std::min(last, r + kBlockRows);
     const std::size_t n = findRows(r, end, cells, lengths);
     r = end;
     if (grid == nullptr) addBounds(cells, lengths, n);
-    if (readsMicros && wholeTexts) rowsLevel.micros.resize((blockStart + n) * measures);
+    if (readsMicros && wholeTexts && !deferred) rowsLevel.micros.resize((blockStart + n) * measures);
+    int64_t* const micros =
+        deferred ? blockMicros.data() : rowsLevel.micros.data() + blockStart * measures;
     for (std::size_t m = 0; readsMicros && wholeTexts && m < measures; ++m) {
-      wholeTexts = readBlockMicros(m, cells, n, rowsLevel.micros.data() + blockStart * measures,
-                                   magnitudes[m]);
+      wholeTexts = readBlockMicros(m, cells, n, micros, magnitudes[m]);
     }
     // Leaves sum millionths: texts that are none end the grouping.
-    if (grid != nullptr && (!wholeTexts || !groupBlock(*grid, cells, n, blockStart))) {
+    if (grid != nullptr && (!wholeTexts || !groupBlock(*grid, cells, n, blockStart, micros))) {
       addBounds(cells, lengths, n);
       stopLeaves();
       grid = nullptr;
+      if (deferred && wholeTexts) {
+        readDeferredMicros(blockStart);
+        rowsLevel.micros.insert(rowsLevel.micros.end(), micros, micros + n * measures);
+      }
+      deferred = false;
     }
   }
-  if (readsMicros) rowsLevel.micros.resize(dataRows.size() * measures);
   if (grid != nullptr && !grid->sampled && 2 * leaves.firstRow.size() > dataRows.size()) {
     stopLeaves();
     grid = nullptr;
+    if (deferred) readDeferredMicros(dataRows.size());
+    deferred = false;
   }
+  if (readsMicros && !deferred) rowsLevel.micros.resize(dataRows.size() * measures);
+  microsDeferred_ = deferred && wholeTexts;
   leavesMade = grid != nullptr;
   if (!leavesMade) return;
   addLeafBounds();
@@ -193,7 +207,7 @@ bool PassRows::startLeaves(std::size_t first, std::size_t last, LeafGrid& grid) 
 }
 
 bool PassRows::groupBlock(LeafGrid& grid, const uint32_t* const* cells, std::size_t count,
-                          std::size_t blockStart) {
+                          std::size_t blockStart, const int64_t* micros) {
   const std::size_t measures = measureColumns.size();
   const std::size_t keys = grid.columns.size();
   const std::size_t* const columns = grid.columns.data();
@@ -219,7 +233,6 @@ bool PassRows::groupBlock(LeafGrid& grid, const uint32_t* const* cells, std::siz
     leafOf[i] = k;
   }
   // Each leaf's row count, sums and magnitudes lie side by side.
-  const int64_t* const micros = rowsLevel.micros.data() + blockStart * measures;
   uint64_t* const sums = grid.sums.data();
   for (std::size_t i = 0; i < count; ++i) {
     if (i + kAhead < count) __builtin_prefetch(sums + std::size_t{leafOf[i + kAhead]} * stride);
@@ -253,6 +266,31 @@ void PassRows::finishLeaves(LeafGrid& grid) {
     }
   }
   std::vector<uint64_t>().swap(grid.sums);
+}
+
+bool PassRows::everyMeasureTextStored() const {
+  for (std::size_t j : measureColumns) {
+    if (!table.column(j).storesEveryText()) return false;
+  }
+  return true;
+}
+
+// Reads the millionths of the data rows before `end` into rowsLevel once
+// more, as readBlockMicros read them: every text read then.
+void PassRows::readDeferredMicros(std::size_t end) const {
+  const std::size_t measures = measureColumns.size();
+  rowsLevel.micros.resize(end * measures);
+  for (std::size_t m = 0; m < measures; ++m) {
+    const ColumnTexts& column = table.column(measureColumns[m]);
+    const char* const limit = column.bytesEnd();
+    for (std::size_t i = 0; i < end; ++i) {
+      const std::string_view text = column.text(table.rowIds(dataRows[i])[measureColumns[m]]);
+      int64_t& n = rowsLevel.micros[i * measures + m];
+      if (!readShortMicros(text, limit, kExactMicros, n) && !tabulon::readMicros(text, kExactMicros, n)) {
+        throw std::logic_error("a measure text no longer reads as it did");
+      }
+    }
+  }
 }
 
 // Reads measure `m` of the `count` rows `cells` into every measures-th

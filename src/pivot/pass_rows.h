@@ -176,7 +176,7 @@ struct PassRows {
   // The number read from data row `i`'s text of measure `m`.
   double valueAt(std::size_t i, std::size_t m) const {
     // A whole number of millionths reads as its millionths divided once.
-    if (wholeTexts) return static_cast<double>(rowsLevel.micros[i * measureColumns.size() + m]) / 1e6;
+    if (wholeTexts) return static_cast<double>(rowLevel().micros[i * measureColumns.size() + m]) / 1e6;
     return measureValues[m].value(table.rowIds(dataRows[i])[measureColumns[m]]);
   }
   // True for sums that go by group but need their magnitudes watched.
@@ -220,8 +220,17 @@ struct PassRows {
   std::vector<uint32_t> dataRows;  // the rows that take part, ascending
   std::vector<MeasureValues> measureValues;  // per measure
   // The data rows as groups of one row each, where the steps start, with
-  // their values in millionths when exact.
-  Level rowsLevel;
+  // their values in millionths when exact. Read it through rowLevel: while
+  // the leaves hold the sums, the rows' millionths are read only when a
+  // step first asks for them.
+  const Level& rowLevel() const {
+    if (microsDeferred_) {
+      readDeferredMicros(dataRows.size());
+      microsDeferred_ = false;
+    }
+    return rowsLevel;
+  }
+  mutable Level rowsLevel;
   // The data rows grouped by their whole keys, for passes that share this
   // list (made while reading or by the first that asks): the groups, in the
   // order of their first rows and summed as sumByGroup sums, and each row's
@@ -252,10 +261,13 @@ struct PassRows {
   // the grid is small enough.
   bool startLeaves(std::size_t first, std::size_t last, LeafGrid& grid);
   // Adds the `count` rows `cells` of a block, data rows from `blockStart`
-  // on, whose millionths are read, to their leaves; false once the leaves
-  // do not pay.
+  // on, with their millionths `micros`, to their leaves; false once the
+  // leaves do not pay.
   bool groupBlock(LeafGrid& grid, const uint32_t* const* cells, std::size_t count,
-                  std::size_t blockStart);
+                  std::size_t blockStart, const int64_t* micros);
+  bool everyMeasureTextStored() const;
+  void readDeferredMicros(std::size_t end) const;
+  mutable bool microsDeferred_ = false;  // rowsLevel's millionths not read yet
   void finishLeaves(LeafGrid& grid);
   // Takes the key bounds of the leaves so far, then lets them go.
   void stopLeaves();

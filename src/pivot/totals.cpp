@@ -166,18 +166,18 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
       if (rows.aggregation != nullptr) {
         for (std::size_t m = 0; m < measures; ++m) {
           next.states.emplace_back();
-          rows.addState(next.states.back(), rows.rowsLevel, i, m);
+          rows.addState(next.states.back(), rows.rowLevel(), i, m);
         }
       } else if (rows.exact) {
-        const auto first = rows.rowsLevel.micros.begin() + static_cast<std::ptrdiff_t>(i * measures);
+        const auto first = rows.rowLevel().micros.begin() + static_cast<std::ptrdiff_t>(i * measures);
         next.micros.insert(next.micros.end(), first, first + static_cast<std::ptrdiff_t>(measures));
       } else {
         for (std::size_t m = 0; m < measures; ++m) next.total.push_back(rows.valueAt(i, m));
         next.sum.resize(next.total.size());
         if (rows.watchesMagnitudes()) {
           for (std::size_t m = 0; m < measures; ++m) {
-            next.micros.push_back(rows.rowsLevel.micros[i * measures + m]);
-            next.magnitude.push_back(rows.magnitudeAt(rows.rowsLevel, i, m));
+            next.micros.push_back(rows.rowLevel().micros[i * measures + m]);
+            next.magnitude.push_back(rows.magnitudeAt(rows.rowLevel(), i, m));
           }
         }
       }
@@ -185,19 +185,19 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
     }
     ++next.rowCount[g];
     if (rows.aggregation != nullptr) {
-      for (std::size_t m = 0; m < measures; ++m) rows.addState(next.states[g * measures + m], rows.rowsLevel, i, m);
+      for (std::size_t m = 0; m < measures; ++m) rows.addState(next.states[g * measures + m], rows.rowLevel(), i, m);
       continue;
     }
     for (std::size_t m = 0; m < measures; ++m) {
       const std::size_t at = g * measures + m;
       if (rows.exact) {
-        next.micros[at] += rows.rowsLevel.micros[i * measures + m];
+        next.micros[at] += rows.rowLevel().micros[i * measures + m];
       } else {
         next.sum[at] = next.total[at] + rows.valueAt(i, m);
         next.total[at] = readBack(next.sum[at]);
         if (!rows.watchesMagnitudes()) continue;
-        next.micros[at] += rows.rowsLevel.micros[i * measures + m];
-        addMagnitude(next.magnitude[at], rows.magnitudeAt(rows.rowsLevel, i, m));
+        next.micros[at] += rows.rowLevel().micros[i * measures + m];
+        addMagnitude(next.magnitude[at], rows.magnitudeAt(rows.rowLevel(), i, m));
       }
     }
   }
@@ -269,8 +269,8 @@ bool leavesPay(const PassRows& rows) {
 const Level& leafGroups(const PassRows& rows) {
   if (!rows.leavesMade) {
     const std::vector<char> none(rows.width, 0);
-    const KeyGroups key = mergeGroups(rows, rows.rowsLevel, kNoColumn, none);
-    rows.leaves = sumByGroup(rows, rows.rowsLevel, key);
+    const KeyGroups key = mergeGroups(rows, rows.rowLevel(), kNoColumn, none);
+    rows.leaves = sumByGroup(rows, rows.rowLevel(), key);
     rows.leafOfRow = key.parent;
     rows.leavesMade = true;
   }
@@ -290,7 +290,7 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
   // list whose sums are not exact, go row by row (always the first steps).
   bool headerLabelled = true;
   Level level;
-  const Level* current = &rows.rowsLevel;
+  const Level* current = nullptr;
   std::vector<uint32_t> rowGroup;
   if ((!rows.exact && rows.aggregation == nullptr) || header[columns[0]] == kTotalLabel) {
     // (also for watched magnitudes: large groups go row by row)
@@ -304,6 +304,7 @@ void labelledTotals(const PassRows& rows, const std::vector<std::size_t>& column
     current = &leafGroups(rows);
     if (rows.watchesMagnitudes()) rowGroup = rows.leafOfRow;
   }
+  if (current == nullptr) current = &rows.rowLevel();
   for (std::size_t c : columns) {
     labelled[c] = 1;
     headerLabelled = headerLabelled && header[c] == kTotalLabel;
@@ -374,9 +375,9 @@ RowTable CrossTab::sumGroups(const RowTable& list) const {
   {
     const PassRows rows(*this, work, 1, n);
     const std::vector<char> labelled(rows.width, 0);
-    const KeyGroups key = mergeGroups(rows, rows.rowsLevel, kNoColumn, labelled);
+    const KeyGroups key = mergeGroups(rows, rows.rowLevel(), kNoColumn, labelled);
     if (rows.exact) {
-      appendGroupRows(rows, sumByGroup(rows, rows.rowsLevel, key), labelled, work);
+      appendGroupRows(rows, sumByGroup(rows, rows.rowLevel(), key), labelled, work);
     } else {
       std::vector<uint32_t> rowGroup(rows.dataRows.size());
       for (std::size_t i = 0; i < rowGroup.size(); ++i) rowGroup[i] = static_cast<uint32_t>(i);
