@@ -107,6 +107,7 @@ void PassRows::readRows(std::size_t first, std::size_t last, LeafGrid* grid) {
       stopLeaves();
       grid = nullptr;
       if (deferred && wholeTexts) {
+        rowsLevel.micros.reserve((last - first) * measures);
         readDeferredMicros(blockStart);
         rowsLevel.micros.insert(rowsLevel.micros.end(), micros, micros + n * measures);
       }
