@@ -239,9 +239,11 @@ class BatchedReader {
   // Nothing in between calls into Java, as pinning requires.
   bool appendPinned(jintArray index, jbyteArray text, jint entries, jint count, jint used,
                     RowTable& rows) {
+    // A failed pin may leave an exception pending: nothing more is asked.
     const PinnedArray pinnedIndex(env_, index);
+    if (pinnedIndex.data() == nullptr) return false;
     const PinnedArray pinnedText(env_, text);
-    if (pinnedIndex.data() == nullptr || pinnedText.data() == nullptr) return false;
+    if (pinnedText.data() == nullptr) return false;
     index_ = static_cast<const jint*>(pinnedIndex.data());
     indexSize_ = static_cast<std::size_t>(entries);
     bytes_ = static_cast<const char*>(pinnedText.data());

@@ -119,12 +119,13 @@ inline bool readShortMicros(std::string_view text, const char* limit, uint64_t b
   if (size - 1 >= 8 || limit - p < 8) return false;  // none, or more than eight bytes
   uint64_t word = 0;
   std::memcpy(&word, p, sizeof word);  // byte 0 is the first (little-endian)
+  const uint64_t textBytes = ~uint64_t{0} >> (64 - 8 * size);
   // Each byte of the text as its digit (0 to 9 for a digit), the bytes
   // past the text zero; a point reads 0x1E.
-  uint64_t digitsWord = (word ^ (kOnes * '0')) & (~uint64_t{0} >> (64 - 8 * size));
+  uint64_t digitsWord = (word ^ (kOnes * '0')) & textBytes;
   // The first point, if any: the bytes above it move down one place over it.
   const uint64_t dots = digitsWord ^ (kOnes * ('.' ^ '0'));
-  const uint64_t found = (dots - kOnes) & ~dots & (kOnes * 0x80) & (~uint64_t{0} >> (64 - 8 * size));
+  const uint64_t found = (dots - kOnes) & ~dots & (kOnes * 0x80) & textBytes;
   std::size_t digits = size;
   int decimals = 0;
   if (found != 0) {

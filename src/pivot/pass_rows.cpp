@@ -269,6 +269,15 @@ void PassRows::finishLeaves(LeafGrid& grid) {
   std::vector<uint64_t>().swap(grid.sums);
 }
 
+namespace {
+
+// A stored measure text in millionths, as the totals read it.
+bool readStoredMicros(std::string_view text, const char* limit, int64_t& n) {
+  return readShortMicros(text, limit, kExactMicros, n) || tabulon::readMicros(text, kExactMicros, n);
+}
+
+}  // namespace
+
 bool PassRows::everyMeasureTextStored() const {
   for (std::size_t j : measureColumns) {
     if (!table.column(j).storesEveryText()) return false;
@@ -286,8 +295,7 @@ void PassRows::readDeferredMicros(std::size_t end) const {
     const char* const limit = column.bytesEnd();
     for (std::size_t i = 0; i < end; ++i) {
       const std::string_view text = column.text(table.rowIds(dataRows[i])[measureColumns[m]]);
-      int64_t& n = rowsLevel.micros[i * measures + m];
-      if (!readShortMicros(text, limit, kExactMicros, n) && !tabulon::readMicros(text, kExactMicros, n)) {
+      if (!readStoredMicros(text, limit, rowsLevel.micros[i * measures + m])) {
         throw std::logic_error("a measure text no longer reads as it did");
       }
     }
@@ -313,8 +321,7 @@ bool PassRows::readBlockMicros(std::size_t m, const uint32_t* const* cells, std:
     const uint32_t id = cells[i][j];
     int64_t n = 0;
     if (everyText) {
-      const std::string_view text = column.text(id);
-      if (!readShortMicros(text, limit, kExactMicros, n) && !tabulon::readMicros(text, kExactMicros, n)) {
+      if (!readStoredMicros(column.text(id), limit, n)) {
         read = false;
         break;
       }

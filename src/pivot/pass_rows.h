@@ -265,9 +265,6 @@ struct PassRows {
   // leaves do not pay.
   bool groupBlock(LeafGrid& grid, const uint32_t* const* cells, std::size_t count,
                   std::size_t blockStart, const int64_t* micros);
-  bool everyMeasureTextStored() const;
-  void readDeferredMicros(std::size_t end) const;
-  mutable bool microsDeferred_ = false;  // rowsLevel's millionths not read yet
   void finishLeaves(LeafGrid& grid);
   // Takes the key bounds of the leaves so far, then lets them go.
   void stopLeaves();
@@ -277,6 +274,13 @@ struct PassRows {
   std::size_t findRows(std::size_t r, std::size_t end, const uint32_t** cells, std::size_t* lengths);
   // Widens keyLow and keyHigh to the `n` rows `cells`.
   void addBounds(const uint32_t* const* cells, const std::size_t* lengths, std::size_t n);
+
+  // The rows' millionths wait while the leaves hold the sums, when every
+  // measure column stores each text apart (so that each can be read again);
+  // readDeferredMicros reads those of the data rows before `end`.
+  bool everyMeasureTextStored() const;
+  void readDeferredMicros(std::size_t end) const;
+  mutable bool microsDeferred_ = false;  // rowsLevel's millionths not read yet
 
   // The rows that readRows takes at a time.
   static constexpr std::size_t kBlockRows = 256;

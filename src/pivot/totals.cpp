@@ -147,6 +147,7 @@ bool copiesHeader(const PassRows& rows, std::size_t i, const std::vector<char>& 
 Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<char>& labelled,
                bool headerLabelled, std::vector<uint32_t>& rowGroup) {
   const std::size_t measures = rows.measureColumns.size();
+  const Level& rowLevel = rows.rowLevel();
   std::vector<uint32_t> order(key.keyRow.size(), kNoGroup);
   Level next;
   for (std::size_t i = 0; i < rows.dataRows.size(); ++i) {
@@ -166,18 +167,18 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
       if (rows.aggregation != nullptr) {
         for (std::size_t m = 0; m < measures; ++m) {
           next.states.emplace_back();
-          rows.addState(next.states.back(), rows.rowLevel(), i, m);
+          rows.addState(next.states.back(), rowLevel, i, m);
         }
       } else if (rows.exact) {
-        const auto first = rows.rowLevel().micros.begin() + static_cast<std::ptrdiff_t>(i * measures);
+        const auto first = rowLevel.micros.begin() + static_cast<std::ptrdiff_t>(i * measures);
         next.micros.insert(next.micros.end(), first, first + static_cast<std::ptrdiff_t>(measures));
       } else {
         for (std::size_t m = 0; m < measures; ++m) next.total.push_back(rows.valueAt(i, m));
         next.sum.resize(next.total.size());
         if (rows.watchesMagnitudes()) {
           for (std::size_t m = 0; m < measures; ++m) {
-            next.micros.push_back(rows.rowLevel().micros[i * measures + m]);
-            next.magnitude.push_back(rows.magnitudeAt(rows.rowLevel(), i, m));
+            next.micros.push_back(rowLevel.micros[i * measures + m]);
+            next.magnitude.push_back(rows.magnitudeAt(rowLevel, i, m));
           }
         }
       }
@@ -185,19 +186,19 @@ Level sumByRow(const PassRows& rows, const KeyGroups& key, const std::vector<cha
     }
     ++next.rowCount[g];
     if (rows.aggregation != nullptr) {
-      for (std::size_t m = 0; m < measures; ++m) rows.addState(next.states[g * measures + m], rows.rowLevel(), i, m);
+      for (std::size_t m = 0; m < measures; ++m) rows.addState(next.states[g * measures + m], rowLevel, i, m);
       continue;
     }
     for (std::size_t m = 0; m < measures; ++m) {
       const std::size_t at = g * measures + m;
       if (rows.exact) {
-        next.micros[at] += rows.rowLevel().micros[i * measures + m];
+        next.micros[at] += rowLevel.micros[i * measures + m];
       } else {
         next.sum[at] = next.total[at] + rows.valueAt(i, m);
         next.total[at] = readBack(next.sum[at]);
         if (!rows.watchesMagnitudes()) continue;
-        next.micros[at] += rows.rowLevel().micros[i * measures + m];
-        addMagnitude(next.magnitude[at], rows.magnitudeAt(rows.rowLevel(), i, m));
+        next.micros[at] += rowLevel.micros[i * measures + m];
+        addMagnitude(next.magnitude[at], rows.magnitudeAt(rowLevel, i, m));
       }
     }
   }
